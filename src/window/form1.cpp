@@ -1,0 +1,188 @@
+#include "form1.h"
+
+#include "../dialogs/dialogs.h"
+#include "keys.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tarvo {
+
+BannerDisplay::BannerDisplay(QWidget *parent) : QWidget(parent) {
+    setGeometry(0, 0, 200, 50);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void BannerDisplay::setPicture(const QPixmap &picture) {
+    picture_ = picture; // shares the holder's pixmap: same cache key
+    update();
+}
+
+void BannerDisplay::paintEvent(QPaintEvent *) {
+    if (picture_.isNull()) return; // the stage's white shows through
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawPixmap(QRect(0, 0, 200, 50), picture_);
+}
+
+Stage::Stage(QWidget *parent) : QWidget(parent), surface_(200, 100, QImage::Format_RGB32) {
+    surface_.fill(Qt::white);
+    setFixedSize(200, 100);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void Stage::copyCell(const QImage &sheet, int x1, int y1, int x2, int y2) {
+    QPainter p(&surface_);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QPoint(x1, y1), sheet, QRect(x2, y2, 50, 50));
+    p.end();
+    update(QRect(x1, y1, 50, 50));
+}
+
+void Stage::paintEvent(QPaintEvent *event) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QRect r = event->rect();
+    p.drawImage(r, surface_, r);
+}
+
+Form1::Form1() {
+    setWindowTitle(QStringLiteral("TARVO"));
+    setWindowIcon(QIcon(loadPicture(":/assets/icon.png")));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFocusPolicy(Qt::StrongFocus);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    stage_ = new Stage(this);
+    setCentralWidget(stage_);
+    image7_ = new BannerDisplay(stage_);
+
+    // The holders keep their pictures, untouched, for the window's life.
+    holders_[size_t(Holder::Image1)] = loadPicture(":/assets/sprites.bmp");
+    holders_[size_t(Holder::Image2)] = loadPicture(":/assets/kill.bmp");
+    holders_[size_t(Holder::Image3)] = loadPicture(":/assets/ready.bmp");
+    holders_[size_t(Holder::Image4)] = loadPicture(":/assets/bung.bmp");
+    holders_[size_t(Holder::Image5)] = loadPicture(":/assets/win1p.bmp");
+    holders_[size_t(Holder::Image6)] = loadPicture(":/assets/win2p.bmp");
+    holders_[size_t(Holder::Image8)] = loadPicture(":/assets/fall1p.bmp");
+    holders_[size_t(Holder::Image9)] = loadPicture(":/assets/fall2p.bmp");
+    sheet_ = holders_[size_t(Holder::Image1)].toImage().convertToFormat(QImage::Format_RGB32);
+
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    timer1_.setTimerType(Qt::PreciseTimer);
+    timer1_.setInterval(100);
+    connect(&timer1_, &QTimer::timeout, this, [this] { duel_.Timer1_Timer(); });
+    timer1_.start();
+
+    duel_.Form_Load();
+}
+
+Form1::~Form1() { timer1_.stop(); }
+
+QPixmap Form1::loadPicture(const char *resource) {
+    QPixmap pixmap;
+    if (!pixmap.load(QString::fromLatin1(resource)))
+        RaiseError("LoadPicture", std::string("cannot load the built-in picture ") + resource);
+    return pixmap;
+}
+
+void Form1::buildMenus() {
+    auto add = [this](QMenu *menu, MenuItem item, const QString &caption, auto handler) {
+        QAction *a = menu->addAction(caption);
+        connect(a, &QAction::triggered, this, handler);
+        actions_[item] = a;
+        return a;
+    };
+    QMenu *game = menuBar()->addMenu(QStringLiteral("ゲーム"));
+    add(game, MenuItem::Start, QStringLiteral("スタート"), [this] { duel_.Start_Click(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(game, MenuItem::Quit, QStringLiteral("終わる"), [this] { duel_.Quit_Click(); });
+
+    QMenu *opponent = menuBar()->addMenu(QStringLiteral("対戦相手"));
+    add(opponent, MenuItem::HumanVsHuman, QStringLiteral("人対人"), [this] { duel_.HumanVsHuman_Click(); })
+        ->setCheckable(true);
+    add(opponent, MenuItem::HumanVsMachine, QStringLiteral("人対機械"), [this] { duel_.HumanVsMachine_Click(); })
+        ->setCheckable(true);
+    actions_[MenuItem::HumanVsHuman]->setChecked(true);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("ヘルプ"));
+    add(help, MenuItem::Rules, QStringLiteral("ルール"), [this] { Rules_Click(*this); });
+    add(help, MenuItem::Keys, QStringLiteral("キー操作"), [this] { Keys_Click(*this); });
+    add(help, MenuItem::AboutOpponent, QStringLiteral("対戦相手について"), [this] { AboutOpponent_Click(*this); });
+    help->addSeparator()->setObjectName(QStringLiteral("Menubar1"));
+    add(help, MenuItem::Score, QStringLiteral("対戦成績"), [this] { Score_Click(*this, duel_.state); })
+        ->setShortcut(QKeySequence(Qt::Key_F12));
+    for (auto &[item, a] : actions_) a->setShortcutContext(Qt::WindowShortcut);
+}
+
+void Form1::DrawCell(int x1, int y1, int x2, int y2) { stage_->copyCell(sheet_, x1, y1, x2, y2); }
+
+void Form1::SetBanner(Holder holder) { image7_->setPicture(holders_[size_t(holder)]); }
+
+bool Form1::BannerShows(Holder holder) {
+    const QPixmap &shown = image7_->picture();
+    const QPixmap &held = holders_[size_t(holder)];
+    return !shown.isNull() && !held.isNull() && shown.cacheKey() == held.cacheKey();
+}
+
+bool Form1::Enabled(MenuItem item) { return actions_.at(item)->isEnabled(); }
+void Form1::SetEnabled(MenuItem item, bool enabled) { actions_.at(item)->setEnabled(enabled); }
+bool Form1::Checked(MenuItem item) { return actions_.at(item)->isChecked(); }
+void Form1::SetChecked(MenuItem item, bool checked) { actions_.at(item)->setChecked(checked); }
+
+void Form1::SetTimer1Enabled(bool enabled) {
+    if (enabled) timer1_.start();
+    else timer1_.stop();
+}
+
+void Form1::MessageBox(const std::u16string &text, const std::u16string &title) {
+    QString body = QString::fromStdU16String(text);
+    body.replace(QChar(13), QChar(10)); // a lone carriage return breaks the line, wrapped or not
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdU16String(title), body, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    activateWindow();
+    setFocus();
+}
+
+std::vector<std::uint8_t> Form1::LoadSoundResource(int id) {
+    QFile f(QStringLiteral(":/assets/%1.wav").arg(id));
+    if (!f.open(QIODevice::ReadOnly)) RaiseError("LoadSoundResource", "no built-in sound " + std::to_string(id));
+    const QByteArray bytes = f.readAll();
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+void Form1::PlaySoundFromMemory(const std::uint8_t *image, std::size_t size) { player_.play(image, size); }
+
+void Form1::RaiseError(const std::string &operation, const std::string &reason) {
+    timer1_.stop();
+    player_.stop();
+    const QString message = QStringLiteral("%1: %2").arg(QString::fromStdString(operation), QString::fromStdString(reason));
+    std::fprintf(stderr, "tarvo: %s\n", qPrintable(message));
+    std::fflush(stderr);
+    QMessageBox::critical(isVisible() ? this : nullptr, QStringLiteral("TARVO"), message);
+    std::_Exit(EXIT_FAILURE);
+}
+
+QImage Form1::stageImage() const { return stage_->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+void Form1::keyPressEvent(QKeyEvent *event) {
+    duel_.Form_KeyDown(KeyCodeOf(event->key()), ModifierMaskOf(event->key(), event->modifiers()));
+}
+
+} // namespace tarvo

@@ -1,0 +1,14 @@
+#include "form1.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TARVO"));
+    QApplication::setApplicationVersion(QStringLiteral(TARVO_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("tarvo"));
+    tarvo::Form1 form;
+    form.show();
+    form.setFocus();
+    return app.exec();
+}
