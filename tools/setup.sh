@@ -1,0 +1,29 @@
+# Sourced by ./run and ./test: installs what is missing, configures, builds.
+# Usage: tarvo_setup BUILD_DIR [extra Debian packages...]
+
+TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
+  fonts-noto-cjk)
+TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick
+  libx11-dev libxtst-dev pulseaudio pulseaudio-utils sox strace
+  fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream)
+
+tarvo_install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "Installing Debian packages: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+tarvo_setup() {
+    local build=$1
+    shift
+    tarvo_install_missing "${TARVO_BUILD_PACKAGES[@]}" "$@"
+    cmake -S . -B "$build" -G Ninja ${TARVO_CMAKE_ARGS:-} >/dev/null
+    cmake --build "$build"
+}
