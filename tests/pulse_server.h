@@ -21,17 +21,9 @@ namespace tarvo::testing {
 
 class PulseServer {
 public:
-    // Attaches to the server of tests/with-pulse when it runs the test (it
-    // exports TARVO_PULSE_DIR); otherwise starts one of its own.
     PulseServer() {
-        const QString shared = qEnvironmentVariable("TARVO_PULSE_DIR");
-        if (!shared.isEmpty()) path_ = shared;
         const QString socket = QDir(path_).filePath("native");
         address_ = "unix:" + socket;
-        if (!shared.isEmpty()) {
-            ok_ = QFile::exists(socket) && pactl({"info"}) == 0;
-            return;
-        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_RUNTIME_DIR", dir_.path());
         env.insert("HOME", dir_.path());
@@ -50,7 +42,6 @@ public:
         }
     }
     ~PulseServer() {
-        if (server_.state() == QProcess::NotRunning) return;
         server_.terminate();
         if (!server_.waitForFinished(3000)) server_.kill();
         server_.waitForFinished(1000);
@@ -68,15 +59,6 @@ public:
         p.start("pactl", args);
         p.waitForFinished(5000);
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    }
-
-    // Whether a recording stream is connected to the server.
-    bool hasRecorder() const {
-        QProcess p;
-        p.setProcessEnvironment(clientEnv());
-        p.start("pactl", {"list", "short", "source-outputs"});
-        p.waitForFinished(5000);
-        return !p.readAllStandardOutput().trimmed().isEmpty();
     }
 
     QProcessEnvironment clientEnv() const {
