@@ -73,7 +73,9 @@ TEST(Pictures, BannersAre8BitBitmapsOnWhiteAndAllDiffer) {
         for (int y = 0; y < 50; ++y)
             for (int x = 0; x < 200; ++x) {
                 const bool edge = x == 0 || y == 0 || x == 199 || y == 49;
-                if (edge) EXPECT_EQ(b.rgb(x, y), kWhite) << name << " at " << x << "," << y;
+                if (edge) {
+                    EXPECT_EQ(b.rgb(x, y), kWhite) << name << " at " << x << "," << y;
+                }
                 if (b.rgb(x, y) != kWhite) ++ink;
             }
         EXPECT_GT(ink, 1500) << name << ": large lettering";
@@ -115,7 +117,9 @@ TEST(Pictures, SpriteSheetRowOneMirrorsRowZeroCellByCell) {
             for (int x = 0; x < 50; ++x) {
                 ASSERT_EQ(s.rgb(c * 50 + x, y), s.rgb(c * 50 + 49 - x, 50 + y)) << "cell " << c << " at " << x << "," << y;
                 const bool edge = x == 0 || y == 0 || x == 49 || y == 49;
-                if (edge) ASSERT_EQ(s.rgb(c * 50 + x, y), kWhite) << "cell " << c;
+                if (edge) {
+                    ASSERT_EQ(s.rgb(c * 50 + x, y), kWhite) << "cell " << c;
+                }
                 if (s.rgb(c * 50 + x, y) != kWhite) { lowest = y; ++ink; }
             }
         EXPECT_GT(ink, 250) << "cell " << c << " holds a figure";

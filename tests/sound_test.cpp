@@ -110,7 +110,7 @@ TEST_F(SoundServerTest, OddButValidWavImagesPlayToo) {
     // "fmt " with an extra-size of 2 and two extra bytes, a fact and a LIST
     // chunk, then bytes after the RIFF chunk.
     Bytes w;
-    auto put = [&](const char *s) { w.insert(w.end(), s, s + 4); };
+    auto put = [&](const char *s) { for (int i = 0; i < 4; ++i) w.push_back(std::uint8_t(s[i])); };
     auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) w.push_back(std::uint8_t(v >> (8 * i))); };
     auto u16 = [&](std::uint16_t v) { w.push_back(std::uint8_t(v)); w.push_back(std::uint8_t(v >> 8)); };
     const std::uint32_t n = 11025; // half a second

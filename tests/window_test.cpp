@@ -116,8 +116,12 @@ TEST_F(WindowTest, MenusHaveTheirCaptionsOrderShortcutsAndFirstStates) {
     for (QAction *t : top)
         for (QAction *a : t->menu()->actions()) {
             EXPECT_FALSE(a->text().contains('&')) << "no access keys";
-            if (!a->isSeparator()) EXPECT_TRUE(a->isEnabled());
-            if (a != form.action(MenuItem::HumanVsHuman)) EXPECT_FALSE(a->isChecked()) << a->text().toStdString();
+            if (!a->isSeparator()) {
+                EXPECT_TRUE(a->isEnabled());
+            }
+            if (a != form.action(MenuItem::HumanVsHuman)) {
+                EXPECT_FALSE(a->isChecked()) << a->text().toStdString();
+            }
         }
     EXPECT_TRUE(form.action(MenuItem::HumanVsHuman)->isChecked());
 }

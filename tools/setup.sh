@@ -25,5 +25,5 @@ tarvo_setup() {
     shift
     tarvo_install_missing "${TARVO_BUILD_PACKAGES[@]}" "$@"
     cmake -S . -B "$build" -G Ninja ${TARVO_CMAKE_ARGS:-} >/dev/null
-    cmake --build "$build"
+    cmake --build "$build" ${TARVO_BUILD_TARGET:+--target "$TARVO_BUILD_TARGET"}
 }
