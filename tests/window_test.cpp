@@ -268,5 +268,24 @@ TEST_F(WindowTest, F12OpensTheScoreInAnyPhaseAndTheKeysComeBackAfter) {
     EXPECT_FALSE(form.action(MenuItem::Start)->isEnabled()) << "the bout goes on";
 }
 
+TEST(WindowFailure, AFailedOperationShowsOneBoxAndEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Form1 form;
+            form.show();
+            QTimer::singleShot(200, [] {
+                // Close the error box the way a player would.
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    std::fprintf(stderr, "box: %s\n", qPrintable(box->text()));
+                    box->button(QMessageBox::Ok)->click();
+                }
+            });
+            form.LoadSoundResource(110);
+            std::exit(0); // not reached
+        },
+        ::testing::ExitedWithCode(1), "box: LoadSoundResource: no built-in sound 110");
+}
+
 } // namespace
 } // namespace tarvo
