@@ -58,7 +58,7 @@ private:
 class Game {
 public:
     explicit Game(Xvfb &x, QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
-                  const QString &program = TARVO_BINARY, const QStringList &prefix = {})
+                  const QString &program = TARVO_BINARY, const QStringList &prefix = {}, int startMs = 20000)
         : x_(x) {
         env.insert("DISPLAY", x.display());
         env.insert("QT_QPA_PLATFORM", "xcb");
@@ -70,7 +70,7 @@ public:
         else proc_.start(prefix.first(), prefix.mid(1) + QStringList{program});
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < 20000 && proc_.state() != QProcess::NotRunning) {
+        while (clock.elapsed() < startMs && proc_.state() != QProcess::NotRunning) {
             if ((win_ = findWindow("TARVO"))) break;
             QThread::msleep(20);
         }

@@ -3,7 +3,11 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "pulse_server.h"
 #include "xsession.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <X11/Xatom.h>
 
@@ -173,6 +177,87 @@ TEST_F(PlayTest, CoveringAndUncoveringKeepsWhatWasDrawn) {
     XDestroyWindow(x.dpy(), cover);
     XSync(x.dpy(), False);
     EXPECT_GE(game->waitFor([&](const QImage &s) { return s == before; }, 2000), 0);
+}
+
+// Plays one bout against the machine: Ctrl+S, then the machine wins.
+bool PlayOneBout(Game &game) {
+    game.key("ctrl+s");
+    if (game.waitFor([](const QImage &s) { return Shows(s, "ready.bmp"); }, 5000) < 0) return false;
+    game.key("Right"); // a foul by 2P: a sound plays at once
+    if (game.waitFor([](const QImage &s) { return Shows(s, "fall2p.bmp"); }, 5000) < 0) return false;
+    game.key("ctrl+s");
+    if (game.waitFor([](const QImage &s) { return Shows(s, "kill.bmp"); }, 8000) < 0) return false;
+    game.key("shift");
+    return game.waitFor([](const QImage &s) { return Shows(s, "win1p.bmp"); }, 5000) >= 0;
+}
+
+TEST(Faults, WithoutAnyCjkFontTheGameStillStartsAndPlays) {
+    Xvfb x;
+    ASSERT_NE(x.dpy(), nullptr);
+    QTemporaryDir dir;
+    QFile conf(dir.filePath("fonts.conf"));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
+               "<dir>/usr/share/fonts/truetype/dejavu</dir><cachedir>");
+    conf.write(dir.filePath("cache").toUtf8());
+    conf.write("</cachedir></fontconfig>");
+    conf.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FONTCONFIG_FILE", conf.fileName());
+    Game game(x, env);
+    ASSERT_TRUE(game.ok()) << game.output().toStdString();
+    EXPECT_TRUE(PlayOneBout(game));
+}
+
+TEST(Faults, ABoutWritesNoFileAndOpensNoNetworkConnection) {
+    Xvfb x;
+    ASSERT_NE(x.dpy(), nullptr);
+    PulseServer pulse;
+    ASSERT_TRUE(pulse.ok());
+    QTemporaryDir home, logs;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.remove("XDG_RUNTIME_DIR");
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.insert("PULSE_SERVER", pulse.address());
+    const QString trace = logs.filePath("trace");
+    {
+        Game game(x, env, TARVO_BINARY,
+                  {"strace", "-f", "-qq", "-e", "trace=openat,creat,socket,connect", "-o", trace});
+        ASSERT_TRUE(game.ok()) << game.output().toStdString();
+        ASSERT_TRUE(PlayOneBout(game));
+    }
+    QFile f(trace);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString pulseSocket = pulse.address().mid(5);
+    const QRegularExpression open(R"re((openat|creat)\((?:AT_FDCWD, )?"([^"]*)", ([A-Z_|]+)[^)]*\) = (\d+))re");
+    const QRegularExpression sock(R"re(socket\((AF_[A-Z0-9]+),.*\) = (\d+))re");
+    const QRegularExpression conn(R"re(connect\(\d+, \{sa_family=(AF_[A-Z0-9]+)(?:, sun_path=@?"([^"]*)")?)re");
+    QStringList offences;
+    int opens = 0, connects = 0;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (auto m = open.match(line); m.hasMatch()) {
+            ++opens;
+            const QString path = m.captured(2), flags = m.captured(3);
+            const bool writes = flags.contains("O_WRONLY") || flags.contains("O_RDWR") || flags.contains("O_CREAT") ||
+                                m.captured(1) == "creat";
+            const bool allowed = path.startsWith("/dev/") || path.startsWith(home.path() + "/.config/pulse/");
+            if (writes && !allowed) offences << "writes " + line;
+        } else if (auto m = sock.match(line); m.hasMatch()) {
+            if (m.captured(1) != "AF_UNIX") offences << "socket " + line;
+        } else if (auto m = conn.match(line); m.hasMatch()) {
+            ++connects;
+            const QString path = m.captured(2);
+            const bool allowed = m.captured(1) == "AF_UNIX" &&
+                                 (path.startsWith("/tmp/.X11-unix/X") || path == pulseSocket || path.endsWith("/bus") ||
+                                  path == "/var/run/nscd/socket"); // the C library asking who the user is
+            if (!allowed) offences << "connect " + line;
+        }
+    }
+    EXPECT_GT(opens, 50) << "the trace saw the game";
+    EXPECT_GT(connects, 0);
+    EXPECT_TRUE(offences.isEmpty()) << offences.join("\n").toStdString();
 }
 
 } // namespace
