@@ -106,6 +106,21 @@ TEST_F(SoundServerTest, ANewSoundCutsOffTheOneStillPlaying) {
     EXPECT_LT(bestLikeness(rec, first, a, 4000), 0.5) << "104 was cut off";
 }
 
+TEST_F(SoundServerTest, EverySoundIsHeardAlsoAfterOthersHaveEnded) {
+    const Bytes a = sound(104), b = sound(107);
+    for (int round = 0; round < 3; ++round) {
+        Bytes rec = record([&] {
+            player.play(a.data(), a.size());
+            runFor(700); // 104 has ended
+            player.play(b.data(), b.size());
+        }, 1500);
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto [first, last] = AudibleSpan(rec);
+        ASSERT_GE(first, 0) << "nothing heard";
+        EXPECT_GT(seconds(last - first), 1.6) << "104, a pause, then 107 in full";
+    }
+}
+
 TEST_F(SoundServerTest, OddButValidWavImagesPlayToo) {
     // "fmt " with an extra-size of 2 and two extra bytes, a fact and a LIST
     // chunk, then bytes after the RIFF chunk.

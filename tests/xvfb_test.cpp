@@ -140,6 +140,10 @@ TEST_F(PlayTest, TheMachineWinsWhenNobodyPresses) {
     const QImage s = stage();
     EXPECT_GE(DeathPose(Slot1P(s), 0), 2);
     EXPECT_EQ(Slot2P(s), Cell(8, 1));
+    // After the menu the window still has the keyboard: Shift during Ready? fouls.
+    startBout();
+    game->key("shift");
+    EXPECT_GE(game->waitFor([](const QImage &st) { return Shows(st, "fall1p.bmp"); }, 1000), 0);
 }
 
 TEST_F(PlayTest, F12ShowsTheScoreAndTheKeyboardComesBack) {

@@ -35,10 +35,9 @@ void WavPlayer::play(const std::uint8_t *image, std::size_t size) {
 
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull() || !device.isFormatSupported(format)) return;
-    if (!sink_ || format_ != format) {
-        sink_ = std::make_unique<QAudioSink>(device, format);
-        format_ = format;
-    }
+    // A fresh output stream for every sound: a stopped sink that is started
+    // again now and then stays silent.
+    sink_ = std::make_unique<QAudioSink>(device, format);
     samples_ = QByteArray::fromRawData(reinterpret_cast<const char *>(image + wav->dataOffset), qsizetype(wav->dataSize));
     buffer_.setData(samples_);
     if (!buffer_.open(QIODevice::ReadOnly)) return;

@@ -28,7 +28,6 @@ public:
 
 private:
     std::unique_ptr<QAudioSink> sink_;
-    QAudioFormat format_;
     QByteArray samples_;
     QBuffer buffer_;
 };
