@@ -319,11 +319,11 @@ void Drift(int ticks) {
 class StampedRecorder {
 public:
     explicit StampedRecorder(const QString &server) {
-        pa_sample_spec spec{PA_SAMPLE_U8, 22050, 1};
+        pa_sample_spec format{PA_SAMPLE_U8, 22050, 1};
         pa_buffer_attr attr{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1), 110}; // 5 ms fragments
         int err = 0;
         s_ = pa_simple_new(server.toLocal8Bit().constData(), "tarvo-bench", PA_STREAM_RECORD, "tarvo_null.monitor",
-                           "monitor", &spec, nullptr, &attr, &err);
+                           "monitor", &format, nullptr, &attr, &err);
         if (s_) thread_ = std::thread([this] { loop(); });
     }
     ~StampedRecorder() {

@@ -99,9 +99,3 @@ TEST(Soak, TenBoutsUnderMemcheckLoseNoMemoryOfOurs) {
 
 } // namespace
 } // namespace tarvo::testing
-
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -266,9 +266,3 @@ TEST(Faults, ABoutWritesNoFileAndOpensNoNetworkConnection) {
 
 } // namespace
 } // namespace tarvo::testing
-
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

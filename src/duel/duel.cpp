@@ -54,14 +54,7 @@ void Duel::Timer1_Timer() {
     if (!platform_.Checked(MenuItem::HumanVsHuman)) {
         if (platform_.BannerShows(Holder::Image2)) {
             state.machineRoll = static_cast<std::uint8_t>(RandomInt(platform_.Random(), 7));
-            if (state.machineRoll == 0) {
-                platform_.SetBanner(Holder::Image4); // BUNG!!
-                DrawFigure(kSlot2PX, kAim, 1);
-                if (state.firstShot == 0) {
-                    state.firstShot = 2;
-                    state.tickCount = 0;
-                }
-            }
+            if (state.machineRoll == 0 && Fire(kSlot2PX, 1, 2)) state.tickCount = 0;
         }
     }
 }
@@ -71,34 +64,29 @@ void Duel::Form_KeyDown(std::uint16_t keyCode, std::uint16_t shift) {
     const bool kill = platform_.BannerShows(Holder::Image2);
     if (shot || kill) {
         state.tickCount = 0;
-        if (shift == kMaskShift) {
-            platform_.SetBanner(Holder::Image4);
-            DrawFigure(kSlot1PX, kAim, 0);
-            if (state.firstShot == 0) state.firstShot = 1;
-        }
-        if (!platform_.Checked(MenuItem::HumanVsMachine) && keyCode == kKeyRight) {
-            platform_.SetBanner(Holder::Image4);
-            DrawFigure(kSlot2PX, kAim, 1);
-            if (state.firstShot == 0) state.firstShot = 2;
-        }
+        if (shift == kMaskShift) Fire(kSlot1PX, 0, 1);
+        if (!platform_.Checked(MenuItem::HumanVsMachine) && keyCode == kKeyRight) Fire(kSlot2PX, 1, 2);
     } else if (!platform_.Enabled(MenuItem::Start)) {
-        if (shift == kMaskShift) {                      // 1P fired too soon
-            platform_.SetBanner(Holder::Image8);        // 1P FALL
-            CountUp(state.wins2P);
-            PlayFoulSound();
-            platform_.SetEnabled(MenuItem::Start, true);
-            state.firstShot = 0;
-            DrawFigure(kSlot1PX, kKneel, 0);
-        }
-        if (keyCode == kKeyRight) {                     // 2P fired too soon
-            platform_.SetBanner(Holder::Image9);        // 2P FALL
-            CountUp(state.wins1P);
-            PlayFoulSound();
-            platform_.SetEnabled(MenuItem::Start, true);
-            state.firstShot = 0;
-            DrawFigure(kSlot2PX, kKneel, 1);
-        }
+        if (shift == kMaskShift) Foul(Holder::Image8, state.wins2P, kSlot1PX, 0); // 1P fired too soon
+        if (keyCode == kKeyRight) Foul(Holder::Image9, state.wins1P, kSlot2PX, 1); // 2P fired too soon
     }
+}
+
+bool Duel::Fire(int slotX, int row, std::uint8_t shooter) {
+    platform_.SetBanner(Holder::Image4); // BUNG!!
+    DrawFigure(slotX, kAim, row);
+    if (state.firstShot != 0) return false;
+    state.firstShot = shooter;
+    return true;
+}
+
+void Duel::Foul(Holder fallBanner, std::uint8_t &otherSidesWins, int slotX, int row) {
+    platform_.SetBanner(fallBanner);
+    CountUp(otherSidesWins);
+    PlayFoulSound();
+    platform_.SetEnabled(MenuItem::Start, true);
+    state.firstShot = 0;
+    DrawFigure(slotX, kKneel, row);
 }
 
 void Duel::ResolveBout() {

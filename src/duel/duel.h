@@ -46,6 +46,12 @@ public:
 
 private:
     void ResolveBout();
+    // A shot at KILL or after: BUNG!!, the shooter aiming; true when it is
+    // the bout's first.
+    bool Fire(int slotX, int row, std::uint8_t shooter);
+    // A shot during Ready?: the FALL banner, a win for the other side, a foul
+    // sound, the bout over, the culprit kneeling.
+    void Foul(Holder fallBanner, std::uint8_t &otherSidesWins, int slotX, int row);
     void PlayFoulSound() { sound_.PlayFoulSound(); }
     void DrawFigure(int slotX, int column, int row) { platform_.DrawCell(slotX, kSlotY, 50 * column, 50 * row); }
 

@@ -133,8 +133,8 @@ std::vector<Banner> makeBanners(const QString &fontFile) {
     if (!font.isValid()) throw std::runtime_error("cannot load banner font " + fontFile.toStdString());
 
     const QColor blue(28, 84, 226), red(222, 24, 24), black(24, 24, 24);
-    struct Spec { const char *file, *text; QColor colour; bool streaks; };
-    const Spec specs[] = {
+    struct Style { const char *file, *text; QColor colour; bool streaks; };
+    const Style styles[] = {
         {"ready.bmp", "Ready?", blue, false},
         {"kill.bmp", "KILL", red, false},
         {"bung.bmp", "BUNG!!", black, true},
@@ -144,7 +144,7 @@ std::vector<Banner> makeBanners(const QString &fontFile) {
         {"fall2p.bmp", "2P FALL", red, false},
     };
     std::vector<Banner> out;
-    for (const auto &s : specs)
+    for (const auto &s : styles)
         out.push_back({s.file, s.text, drawBanner(font, s.text, s.colour, s.streaks)});
     return out;
 }
