@@ -313,24 +313,24 @@ void burst(QPainter &p) {
     pool(p, 9, 37);
 }
 
-// Death 5: thrown over backwards, his boots in the air, in a spray of blood.
+// Death 5: thrown over backwards, flat out in the air, in a spray of blood.
 void thrownBack(QPainter &p) {
-    QTransform t = turnAbout(P(22, 32), -118, P(3, 1));
+    QTransform t = turnAbout(P(22, 30), -100, P(2, 1));
     Figure f(t);
-    backArm(f, P(15, 21), P(12, 17));
-    legs(f, P(17, 44), P(29, 45), P(18, 39), P(27, 39));
+    backArm(f, P(15, 20), P(11, 16));
+    legs(f, P(14, 44), P(31, 42), P(17, 40), P(27, 38));
     coat(f, -1);
     head(f, P(22, 17));
-    frontArm(f, P(29, 21), P(33, 17));
+    frontArm(f, P(30, 20), P(34, 16));
     f.render(p);
     Figure loose;
-    hat(loose, P(8, 45), -20);
-    pistol(loose, P(41, 9), -160);
+    hat(loose, P(8, 45), -25);
+    pistol(loose, P(40, 9), -160);
     loose.render(p);
-    P chest = t.map(P(24, 28));
-    spray(p, chest, -40, 80, 34, 17, 11);
-    spray(p, t.map(P(23, 22)), -90, 60, 14, 10, 5);
-    drops(p, {{P(30, 46), 2}, {P(34, 47), 1}, {P(26, 47), 2}});
+    P chest = t.map(P(24, 27));
+    spray(p, chest, -110, 90, 36, 16, 11);
+    spray(p, chest, 160, 50, 14, 11, 5);
+    drops(p, {{P(18, 46), 2}, {P(23, 47), 1}, {P(28, 46), 2}, {P(14, 47), 1}});
 }
 
 // Fouled: down on one knee, head hung, lines of gloom above.
