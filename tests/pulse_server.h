@@ -160,11 +160,13 @@ public:
     void pause() { signal(SIGSTOP); }
     void resume() { signal(SIGCONT); }
 
-    int pactl(const QStringList &args) const {
+    // pactl's exit code (-1 when it did not finish), and what it printed.
+    int pactl(const QStringList &args, QString *output = nullptr) const {
         QProcess p;
         p.setProcessEnvironment(clientEnv());
         StartChild(p, "pactl", args);
         if (!p.waitForFinished(5000)) { p.kill(); p.waitForFinished(); return -1; }
+        if (output) *output = QString::fromUtf8(p.readAllStandardOutput());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 

@@ -112,11 +112,18 @@ protected:
 TEST_F(SoundServerTest, SoundOneOhOneIsHeardForItsWholeLength) {
     const Bytes wav = sound(101);
     QElapsedTimer clock;
+    QString streams;
     Bytes rec = record([&] {
         clock.start();
         player.play(wav.data(), wav.size());
         EXPECT_LT(clock.elapsed(), 250) << "play returns at once";
-    }, 2300);
+        runFor(500);
+        server->pactl({"list", "sink-inputs"}, &streams);
+    }, 1800);
+    // What a volume mixer shows of the playing sound.
+    for (const char *property : {"application.name = \"TARVO\"", "application.id = \"io.tarvo.tarvo\"",
+                                 "application.icon_name = \"tarvo\"", "media.role = \"game\""})
+        EXPECT_TRUE(streams.contains(property)) << property << " in\n" << streams.toStdString();
     const auto [first, last] = AudibleSpan(rec);
     ASSERT_GE(first, 0) << "nothing was heard";
     // The sound lasts 1.56 s; its last tenth of a second is a fade below the
