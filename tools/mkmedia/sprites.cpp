@@ -442,14 +442,14 @@ void burst(QPainter &p) {
     f.pop();
     f.render(p);
     Figure gun;
-    pistol(gun, P(41, 10), -60);
+    pistol(gun, P(40, 9), -30);
     gun.render(p);
+    // A streak: a one-pixel core in a pale glow of its own colour.
+    std::vector<std::pair<QPolygonF, QColor>> streaks;
     auto zigzag = [&](P from, std::initializer_list<P> steps, QColor c) {
         QPolygonF line{from};
         for (P s : steps) line << line.back() + s;
-        p.setPen(QPen(c, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-        p.setBrush(Qt::NoBrush);
-        p.drawPolyline(line);
+        streaks.push_back({line, c});
     };
     const P chest = body.map(P(25, 27)), belly = body.map(P(23, 33));
     zigzag(chest, {{-3, -2}, {-1, -3}, {-3, -1}, {-2, -3}}, kBlueBolt);
@@ -459,6 +459,13 @@ void burst(QPainter &p) {
     zigzag(belly, {{-3, 1}, {-1, 3}, {-3, 1}}, kBlueBolt);
     zigzag(belly, {{3, 1}, {1, 3}, {3, 0}}, kRedBolt);
     zigzag(belly, {{0, 3}, {-2, 2}, {1, 3}}, kBlueBolt);
+    p.setBrush(Qt::NoBrush);
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto &[line, c] : streaks) {
+            const QColor glow = c == kBlueBolt ? QColor(170, 200, 255) : QColor(255, 180, 170);
+            p.setPen(QPen(pass == 0 ? glow : c, pass == 0 ? 3 : 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            p.drawPolyline(line);
+        }
     for (P c : {chest, belly}) {
         px(p, c, Qt::white);
         px(p, c + P(1, 0), kSpark);
@@ -527,10 +534,10 @@ void kneel(QPainter &p) {
     f.pop();
     // Front leg, over the coat's flap: thigh forward, shin straight down.
     f.layer(1);
-    leg(f, hip + P(2, -1), P(32, 38), P(31, 47));
+    leg(f, hip + P(2, -1), P(34, 38.5), P(33, 47));
     f.push(QTransform::fromTranslate(drop.x(), drop.y()));
     f.push(turnAbout(kHip, 14));
-    const P knee = P(31.5, 38) - drop;
+    const P knee = P(33.5, 37.5) - drop;
     const P handAt = turnAbout(kHip, 14).inverted().map(knee);
     arm(f, kFrontShoulder, P(28, 30), handAt + P(-1, 0));
     hand(f, handAt);
@@ -538,7 +545,7 @@ void kneel(QPainter &p) {
     f.pop();
     f.render(p);
     Figure gun;
-    pistol(gun, P(39, 46), 180);
+    pistol(gun, P(41, 44), -6);
     gun.render(p);
     p.setPen(QPen(kGloom, 1));
     for (int i = 0; i < 4; ++i) {
