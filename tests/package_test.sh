@@ -28,7 +28,7 @@ desktop-file-validate "$work/root/usr/share/applications/io.tarvo.tarvo.desktop"
 appstreamcli validate --no-net --pedantic --explain "$work/root/usr/share/metainfo/io.tarvo.tarvo.metainfo.xml" \
     || fail "appstreamcli"
 grep -qx 'Exec=/usr/games/tarvo' "$work/root/usr/share/applications/io.tarvo.tarvo.desktop" || fail "Exec line"
-for size in 32; do
+for size in 32 48 64 128 256; do
     f=$work/root/usr/share/icons/hicolor/${size}x${size}/apps/tarvo.png
     [ -f "$f" ] || { fail "no ${size}x${size} icon"; continue; }
     [ "$(identify -format '%wx%h' "$f")" = "${size}x${size}" ] || fail "icon $f is not ${size}x${size}"
