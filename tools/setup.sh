@@ -5,7 +5,7 @@ TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev li
   fonts-noto-cjk)
 TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick dpkg-dev
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon sox strace
-  fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream)
+  fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream lintian devscripts)
 
 tarvo_install_missing() {
     local missing=() p
