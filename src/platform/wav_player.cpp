@@ -362,7 +362,7 @@ void WavPlayer::play(const std::uint8_t *image, std::size_t size) {
     Loop::Sound sound;
     const auto wav = ParseWavImage(image, size);
     if (wav && wav->dataSize > 0) {
-        sound.spec.format = PA_SAMPLE_S16LE;
+        sound.spec.format = PA_SAMPLE_S16NE;
         sound.spec.rate = std::uint32_t(wav->sampleRate);
         sound.spec.channels = std::uint8_t(wav->channels);
         if (pa_sample_spec_valid(&sound.spec)) {
