@@ -382,8 +382,7 @@ void spattered(QPainter &p) {
     leg(f, P(22, 35), P(19.5, 41), P(19, 47));
     leg(f, P(26, 35), P(28, 41), P(27, 47));
     f.push(turnAbout(kHip, 16));
-    arm(f, kBackShoulder, P(22, 31), P(28, 32)); // pressed to the belly
-    hand(f, P(28.5, 32));
+    arm(f, kBackShoulder, P(22, 31), P(28, 32)); // reaching round to the belly
     coat(f);
     bandana(f);
     f.push(turnAbout(kNeck, 18));
@@ -392,6 +391,8 @@ void spattered(QPainter &p) {
     f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
     hat(f, kHeadCentre + P(0, -3.5));
     f.pop();
+    f.layer(1);
+    hand(f, P(29, 32));  // pressed to the wound
     const QTransform body = f.current();
     f.pop();
     // The gun arm, thrown forward with the hand sprung open and empty.
@@ -399,7 +400,7 @@ void spattered(QPainter &p) {
     f.layer(1);
     arm(f, body.map(kFrontShoulder), P(33, 29), openHand + P(-1, 0));
     hand(f, openHand);
-    const P wound = body.map(P(29.5, 31.5));
+    const P wound = body.map(P(30.5, 31.5));
     f.render(p);
     // Spread fingers of the open hand.
     px(p, openHand + P(2, -1), kSkin);
@@ -412,9 +413,10 @@ void spattered(QPainter &p) {
     Figure gun;
     pistol(gun, P(44, 35), 150);
     gun.render(p);
-    spray(p, wound, 40, 40, 14, 8, 3);
+    spray(p, wound, 5, 80, 16, 6, 3);
     clump(p, wound + P(1, 0), P(1, 0), 3);
-    clump(p, wound + P(2, 3), P(0.3, 1), 2);
+    clump(p, wound + P(3, -1), P(1, -0.3), 3);
+    clump(p, wound + P(1, 4), P(0.2, 1), 2);
     pool(p, 28, 34, 5);
 }
 
@@ -457,9 +459,8 @@ void headBlownOff(QPainter &p) {
         if (size == 1) px(p, at + P(0, 1), kBloodDark);
     };
     for (auto [at, size] : std::initializer_list<std::pair<P, int>>{
-             {P(22, 6), 3}, {P(19, 5), 3}, {P(25, 5), 3}, {P(16, 6), 3}, {P(28, 7), 3}, {P(14, 9), 3}, {P(12, 13), 2},
-             {P(11, 18), 2}, {P(10, 24), 2}, {P(16, 13), 2}, {P(31, 10), 2}, {P(33, 14), 2}, {P(34, 20), 2}, {P(35, 26), 1},
-             {P(11, 29), 1}})
+             {P(22, 6), 3}, {P(19, 5), 3}, {P(25, 5), 3}, {P(16, 6), 3}, {P(28, 7), 3}, {P(14, 10), 3}, {P(12, 16), 2},
+             {P(11, 24), 2}, {P(31, 11), 3}, {P(33, 17), 2}, {P(34, 25), 1}})
         drop(at, size);
     pool(p, 12, 19, 9);
     pool(p, 29, 34, 4);
