@@ -12,9 +12,13 @@
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <grp.h>
 #include <pwd.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <vector>
@@ -155,23 +159,29 @@ Sway::Sway() {
                  "xwayland disable\n");
     config.close();
 
-    QString program = "sway";
-    QStringList args{"-c", config.fileName()};
-    if (geteuid() == 0) {
+    // Sway refuses to run as root: there it runs as its own user, in a
+    // runtime folder of that user's. Either way it ends with the tests, also
+    // when they are killed.
+    uid_t uid = geteuid();
+    gid_t gid = getegid();
+    if (uid == 0) {
         const passwd *user = getpwnam(kSwayUser);
         if (!user) {
             error_ = QString("sway refuses to run as root and the user %1 is missing: ./test creates it "
                              "(useradd --system %1)").arg(kSwayUser);
             return;
         }
-        if (chown(QFile::encodeName(dir).constData(), user->pw_uid, user->pw_gid) != 0) {
+        uid = user->pw_uid;
+        gid = user->pw_gid;
+        if (chown(QFile::encodeName(dir).constData(), uid, gid) != 0) {
             error_ = "cannot hand the runtime folder to " + QString(kSwayUser);
             return;
         }
-        args = QStringList{"--reuid", QString::number(user->pw_uid), "--regid", QString::number(user->pw_gid),
-                           "--clear-groups", program} + args;
-        program = "setpriv";
     }
+    sway_.setChildProcessModifier([uid, gid] {
+        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env;
     env.insert("PATH", QProcessEnvironment::systemEnvironment().value("PATH", "/usr/bin:/bin"));
@@ -184,9 +194,9 @@ Sway::Sway() {
     sway_.setWorkingDirectory(dir);
     sway_.setStandardOutputFile(server_dir_.filePath("sway.log"));
     sway_.setStandardErrorFile(server_dir_.filePath("sway.log"), QIODevice::Append);
-    sway_.start(program, args);
+    sway_.start("sway", {"-c", config.fileName()});
     if (!sway_.waitForStarted(5000)) {
-        fail(program + " did not start: " + sway_.errorString());
+        fail("sway did not start: " + sway_.errorString());
         return;
     }
     // Its sockets appear in the runtime folder once it listens.
