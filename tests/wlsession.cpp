@@ -192,8 +192,8 @@ Sway::Sway() {
     env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
     sway_.setProcessEnvironment(env);
     sway_.setWorkingDirectory(dir);
+    sway_.setProcessChannelMode(QProcess::MergedChannels);
     sway_.setStandardOutputFile(server_dir_.filePath("sway.log"));
-    sway_.setStandardErrorFile(server_dir_.filePath("sway.log"), QIODevice::Append);
     sway_.start("sway", {"-c", config.fileName()});
     if (!sway_.waitForStarted(5000)) {
         fail("sway did not start: " + sway_.errorString());
