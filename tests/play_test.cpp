@@ -51,6 +51,8 @@ TEST_F(PlayTest, TheWindowAsAPlayerFirstSeesIt) {
     EXPECT_EQ(Slot1P(s), Cell(0, 1));
     EXPECT_EQ(Slot2P(s), Cell(0, 0));
     EXPECT_GT(game->stageTop(), 10) << "a menu bar above the 200 x 100 stage";
+    // The launcher entry is io.tarvo.tarvo.desktop, with StartupWMClass=TARVO for X11.
+    EXPECT_EQ(session->appId("TARVO"), qgetenv("TARVO_SESSION") == "wayland" ? "io.tarvo.tarvo" : "TARVO");
     // Where the window is larger than the stage, the rest is white too.
     const QImage w = game->window();
     for (int y = game->stageTop(); y < w.height(); ++y)

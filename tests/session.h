@@ -35,6 +35,9 @@ public:
     virtual QImage grab(const QString &title) = 0;
     // The whole screen, in device pixels.
     virtual QImage screen() = 0;
+    // What the desktop matches that window with its launcher entry by: the
+    // application id under Wayland, the window class under X11.
+    virtual QString appId(const QString &title) = 0;
     // Gives that window the keyboard, where the server does not do it itself.
     virtual void focus(const QString &title) = 0;
     // The scale at which the next programs started run (1 or 2).

@@ -258,6 +258,7 @@ void Sway::key(const QString &keys) {
 }
 
 bool Sway::hasWindow(const QString &title) { return !FindView(Tree(*this), title).isEmpty(); }
+QString Sway::appId(const QString &title) { return FindView(Tree(*this), title)["app_id"].toString(); }
 
 QImage Sway::grab(const QString &title) {
     const QJsonObject view = FindView(Tree(*this), title);

@@ -24,6 +24,7 @@ public:
     void prepare(QProcessEnvironment &env) const override;
     void key(const QString &keys) override;
     bool hasWindow(const QString &title) override;
+    QString appId(const QString &title) override;
     QImage grab(const QString &title) override;
     QImage screen() override { return grim({}); }
     // The compositor gives a new window the keyboard and gives it back when a

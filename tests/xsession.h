@@ -74,6 +74,14 @@ public:
         xdotool({"key", "--delay", "0", keys});
     }
     bool hasWindow(const QString &title) override { return findWindow(title.toStdString()) != 0; }
+    QString appId(const QString &title) override {
+        XClassHint hint{};
+        if (!XGetClassHint(dpy_, findWindow(title.toStdString()), &hint)) return {};
+        const QString cls = QString::fromLatin1(hint.res_class);
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        return cls;
+    }
     QImage grab(const QString &title) override { return grabWindow(findWindow(title.toStdString())); }
     QImage screen() override { return grabWindow(dpy_ ? DefaultRootWindow(dpy_) : 0); }
     void focus(const QString &title) override {
