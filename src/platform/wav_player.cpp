@@ -79,7 +79,9 @@ struct WavPlayer::Loop {
         wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (wakeFd < 0) return;
         wakeEvent = api->io_new(api, wakeFd, PA_IO_EVENT_INPUT, &Loop::onWake, this);
-        connect();
+        // The first connection is made on the main-loop thread too: reading
+        // the client configuration is no work for the game's start-up.
+        setTimer(retry, 0, &Loop::onRetry);
         if (pa_threaded_mainloop_start(mainloop) < 0) {
             releaseAll();
             api->io_free(wakeEvent);
