@@ -409,9 +409,9 @@ void spattered(QPainter &p) {
     const QTransform body = f.current();
     f.pop();
     // The gun arm, flung out and down, the hand sprung open and empty.
-    const P openHand(37.5, 38.5);
+    const P openHand(35.5, 41);
     f.layer(1);
-    arm(f, body.map(kFrontShoulder), P(34, 32), openHand + P(-0.5, -1.5));
+    arm(f, body.map(kFrontShoulder), P(33.5, 33), openHand + P(-0.5, -1.5));
     hand(f, openHand);
     const P wound = body.map(P(28.5, 29.5));
     f.render(p);
@@ -423,10 +423,10 @@ void spattered(QPainter &p) {
     p.setBrush(kShadow);
     p.drawRect(QRectF(38, 46, 9, 1));
     Figure gun;
-    pistol(gun, P(45.5, 35), -120);
+    pistol(gun, P(47, 37), 195);
     gun.render(p);
     // The wound: a dark hole in the chest, blood bursting out of it.
-    spray(p, wound, -12, 50, 16, 7, 3);
+    spray(p, wound, -25, 50, 16, 7, 3);
     clump(p, wound + P(1, 0), P(1, 0), 3);
     clump(p, wound + P(3, -2), P(1, -0.5), 3);
     clump(p, wound + P(5, -1), P(1, -0.3), 2);
