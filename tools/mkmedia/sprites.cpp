@@ -180,8 +180,11 @@ void hat(Figure &f, P brimCentre, double tilt = 0) {
 }
 
 // The pistol held at grip, pointing along degrees (0: forward).
-void pistol(Figure &f, P grip, double degrees) {
-    f.push(turnAbout(grip, degrees));
+void pistol(Figure &f, P grip, double degrees, double scale = 1) {
+    QTransform t = turnAbout(grip, degrees);
+    t = QTransform::fromTranslate(-grip.x(), -grip.y()) * QTransform::fromScale(scale, scale) *
+        QTransform::fromTranslate(grip.x(), grip.y()) * t;
+    f.push(t);
     const P g = grip;
     f.poly(QPolygonF{g + P(-1.5, -2.2), g + P(8, -2.2), g + P(8, -0.6), g + P(2.5, -0.6), g + P(2.5, 0.6),
                      g + P(1, 0.6), g + P(0.5, 3.2), g + P(-2, 3.2), g + P(-1, -0.6)}, kSteel);
@@ -278,9 +281,11 @@ void idle(QPainter &p) {
     hand(f, P(19, 34.5));
     standing(f);
     f.layer(1);
-    arm(f, kFrontShoulder, P(28.5, 30), P(29, 33));
-    pistol(f, P(29, 34), 95);
-    hand(f, P(29, 33.5));
+    // The gun arm hangs a little clear of the coat, so the pistol hangs
+    // against the ground behind him, barrel straight down.
+    arm(f, kFrontShoulder, P(30, 29.5), P(32.5, 32.5));
+    pistol(f, P(33, 33.5), 90, 1.2);
+    hand(f, P(33, 33.5));
     f.render(p);
 }
 
@@ -341,7 +346,8 @@ void victory(QPainter &p) {
 }
 
 // Death 1: a bullet in the face. Feet planted, body still upright, only the
-// head snapped back; the hat flies off and blood sprays out behind.
+// head snapped back; the hat flies off and blood sprays from the face; the
+// gun arm is flung up limp and the pistol tumbles out of the open hand.
 void shotInFace(QPainter &p) {
     Figure f;
     f.layer(0);
@@ -355,14 +361,19 @@ void shotInFace(QPainter &p) {
     head(f, kHeadCentre);
     f.pop();
     f.layer(1);
-    arm(f, kFrontShoulder, P(31, 23), P(35, 21));
-    pistol(f, P(36, 20.5), -35);
-    hand(f, P(36, 21));
+    // The gun arm flung up and out, limp, the hand sprung open: the
+    // pistol has flown out of it.
+    arm(f, kFrontShoulder, P(31.5, 20), P(33, 14.5));
+    hand(f, P(33, 14));
+    const QTransform body = f.current();
     const P face = f.current().map(turnAbout(kNeck, -65).map(kHeadCentre + P(-3, 0)));
     f.pop();
     f.render(p);
+    const P openHand = body.map(P(33, 14));
+    for (P d : {P(-1, -2.5), P(0.5, -2.5), P(2, -1.5)}) px(p, openHand + d, kSkin);
     Figure loose;
     hat(loose, P(11, 9), -35);
+    pistol(loose, P(43, 17), 115);
     loose.render(p);
     spray(p, face, 200, 55, 28, 13, 7);
     clump(p, face + P(-2, -1), P(-1, 0), 3);
@@ -372,52 +383,56 @@ void shotInFace(QPainter &p) {
     pool(p, 12, 16, 3);
 }
 
-// Death 2: hit in the body. He folds forward, one hand pressed to the wound
-// in the front of his belly where the bullet came in, blood spurting out
-// towards the shooter; the gun hand has sprung open and the pistol tumbles
-// through the air below it, clear of the fingers, above its own shadow.
+// Death 2: hit in the body. He buckles, knees giving, folded over the wound
+// in the front of his chest where the bullet came in, blood spurting out
+// towards the shooter; the free hand clutches his belly below it; the gun
+// hand has sprung open, hanging empty, and the pistol tumbles through the
+// air beyond it, clear of the fingers, above its own shadow.
 void spattered(QPainter &p) {
     Figure f;
     f.layer(0);
-    leg(f, P(22, 35), P(19.5, 41), P(19, 47));
-    leg(f, P(26, 35), P(28, 41), P(27, 47));
-    f.push(turnAbout(kHip, 16));
-    arm(f, kBackShoulder, P(22, 31), P(28, 32)); // reaching round to the belly
+    leg(f, P(22, 36), P(18.5, 41.5), P(19, 47));
+    leg(f, P(26, 36), P(29.5, 41.5), P(27, 47));
+    f.push(turnAbout(kHip, 16, P(0, 1)));
+    arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to clutch the belly
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 18));
+    f.push(turnAbout(kNeck, 30));
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1.5, -0.5), kHeadCentre + P(3, -0.5), 1, kEye, false); // eyes screwed shut
     f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
+    f.dot(kHeadCentre + P(3, 4.2), kEye);                                         // mouth gasping
     hat(f, kHeadCentre + P(0, -3.5));
     f.pop();
     f.layer(1);
-    hand(f, P(29, 32));  // pressed to the wound
+    hand(f, P(28, 34));  // clutching the belly, below the wound
     const QTransform body = f.current();
     f.pop();
-    // The gun arm, thrown forward with the hand sprung open and empty.
-    const P openHand(37.5, 26.5);
+    // The gun arm, flung out and down, the hand sprung open and empty.
+    const P openHand(35.5, 41);
     f.layer(1);
-    arm(f, body.map(kFrontShoulder), P(33, 29), openHand + P(-1, 0));
+    arm(f, body.map(kFrontShoulder), P(33.5, 33), openHand + P(-0.5, -1.5));
     hand(f, openHand);
-    const P wound = body.map(P(30.5, 31.5));
+    const P wound = body.map(P(28.5, 29.5));
     f.render(p);
     // Spread fingers of the open hand.
-    px(p, openHand + P(2, -1), kSkin);
-    px(p, openHand + P(2, 1), kSkin);
+    for (P d : {P(2, -1), P(2.5, 0.5), P(1.5, 2), P(0, 2.5)}) px(p, openHand + d, kSkin);
     // The pistol upside down in mid-air, tumbling, well clear of the hand,
     // above its own shadow on the ground.
     p.setPen(Qt::NoPen);
     p.setBrush(kShadow);
     p.drawRect(QRectF(38, 46, 9, 1));
     Figure gun;
-    pistol(gun, P(44, 35), 150);
+    pistol(gun, P(47, 37), 195);
     gun.render(p);
-    spray(p, wound, 5, 80, 16, 6, 3);
+    // The wound: a dark hole in the chest, blood bursting out of it.
+    spray(p, wound, -25, 50, 16, 7, 3);
     clump(p, wound + P(1, 0), P(1, 0), 3);
-    clump(p, wound + P(3, -1), P(1, -0.3), 3);
-    clump(p, wound + P(1, 4), P(0.2, 1), 2);
-    pool(p, 28, 34, 5);
+    clump(p, wound + P(3, -2), P(1, -0.5), 3);
+    clump(p, wound + P(5, -1), P(1, -0.3), 2);
+    for (P d : {P(0, 0), P(-1, 0), P(0, -1)}) px(p, wound + d, kBloodDark);
+    clump(p, wound + P(0, 3), P(0, 1), 2);
+    pool(p, 29, 34, 5);
 }
 
 // Death 3: the head blown off. The body still stands; a thick column of
@@ -576,7 +591,8 @@ void thrownBack(QPainter &p) {
 }
 
 // Fouled: down on one knee, the other leg bent, shoulders slumped, head hung,
-// strokes of dismay above him; the pistol lies on the ground.
+// one hand over his face, the other hanging limp, strokes of dismay above
+// him; the pistol he let go lies on the ground beyond his boot.
 void kneel(QPainter &p) {
     Figure f;
     const P drop(0, 4);                   // the upper body sinks with the hip
@@ -591,7 +607,7 @@ void kneel(QPainter &p) {
     hand(f, P(21, 34.5));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 38));
+    f.push(turnAbout(kNeck, 50));
     head(f, kHeadCentre, false);
     f.dot(kHeadCentre + P(2.2, 0.5), kEye);
     f.limb(kHeadCentre + P(1, 3.3), kHeadCentre + P(3.5, 3.8), 1, kMoustache, false);
@@ -601,18 +617,18 @@ void kneel(QPainter &p) {
     f.pop();
     // Front leg, over the coat's flap: thigh forward, shin straight down.
     f.layer(1);
-    leg(f, hip + P(2, -1), P(34, 38.5), P(33, 47));
+    leg(f, hip + P(2, -1), P(32.5, 38.5), P(30.5, 47));
     f.push(QTransform::fromTranslate(drop.x(), drop.y()));
     f.push(turnAbout(kHip, 14));
-    const P knee = P(33.5, 37.5) - drop;
-    const P handAt = turnAbout(kHip, 14).inverted().map(knee);
-    arm(f, kFrontShoulder, P(28, 30), handAt + P(-1, 0));
+    // The other hand covers his face in shame.
+    const P handAt = turnAbout(kNeck, 50).map(kHeadCentre + P(3.5, 1.5));
+    arm(f, kFrontShoulder, P(30.5, 30), handAt + P(0.5, 1.5));
     hand(f, handAt);
     f.pop();
     f.pop();
     f.render(p);
     Figure gun;
-    pistol(gun, P(41, 44), -6);
+    pistol(gun, P(40, 44.5), 0);
     gun.render(p);
     p.setPen(QPen(kGloom, 1));
     for (int i = 0; i < 4; ++i) {
