@@ -345,49 +345,71 @@ void victory(QPainter &p) {
                 px(p, P(std::floor(m.x()) - 5 + c, std::floor(m.y()) - 1 - rows + r), smoke[r][c] == 'l' ? kSmokeLight : kSmoke);
 }
 
-// Death 1: a bullet in the face. Feet planted, body still upright, only the
-// head snapped back; the hat flies off and blood sprays from the face; the
-// gun arm is flung up limp and the pistol tumbles out of the open hand.
+// Death 1: a bullet in the face. Feet planted, body nearly upright, only
+// the head snapped back a third of the way, whole, eyes screwed shut and
+// teeth bared under the moustache, a red hole above the eye; the blood bursts
+// out of the back of his head and flies away behind him in clumps, away from
+// the shooter, under the hat tumbling off behind; the gun arm flung up limp,
+// the pistol tumbling out of the open hand.
 void shotInFace(QPainter &p) {
+    const double snap = -35;
     Figure f;
     f.layer(0);
     standingLegs(f);
-    f.push(turnAbout(kHip, -6));
-    arm(f, kBackShoulder, P(15, 23), P(12, 19));
-    hand(f, P(11.5, 18.5));
+    f.push(turnAbout(kHip, -5));
+    arm(f, kBackShoulder, P(16, 28), P(13, 31)); // flung back, low, clear of the spray
+    hand(f, P(12.5, 31.5));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, -65));
-    head(f, kHeadCentre);
+    f.push(turnAbout(kNeck, snap));
+    head(f, kHeadCentre, false);
     f.pop();
     f.layer(1);
-    // The gun arm flung up and out, limp, the hand sprung open: the
-    // pistol has flown out of it.
-    arm(f, kFrontShoulder, P(31.5, 20), P(33, 14.5));
-    hand(f, P(33, 14));
+    arm(f, kFrontShoulder, P(31.5, 20), P(34, 14.5));
+    hand(f, P(34, 14));
     const QTransform body = f.current();
-    const P face = f.current().map(turnAbout(kNeck, -65).map(kHeadCentre + P(-3, 0)));
+    const QTransform skull = turnAbout(kNeck, snap) * body;
+    const P back = skull.map(kHeadCentre + P(-4.5, -0.5));
+    const P cheek = skull.map(kHeadCentre + P(0.8, -2.6));
     f.pop();
-    f.render(p);
-    const P openHand = body.map(P(33, 14));
-    for (P d : {P(-1, -2.5), P(0.5, -2.5), P(2, -1.5)}) px(p, openHand + d, kSkin);
+    // The spray goes down first, behind the head, so the head keeps its
+    // outline in front of it.
     Figure loose;
-    hat(loose, P(11, 9), -35);
-    pistol(loose, P(43, 17), 115);
+    hat(loose, P(12, 8), -30);
+    pistol(loose, P(43, 18), 115);
     loose.render(p);
-    spray(p, face, 200, 55, 28, 13, 7);
-    clump(p, face + P(-2, -1), P(-1, 0), 3);
-    clump(p, face + P(-5, 0), P(-1, 0.2), 3);
-    clump(p, face + P(-4, -3), P(-1, -0.4), 3);
-    clump(p, face + P(-8, 1), P(-1, 0.2), 3);
-    pool(p, 12, 16, 3);
+    spray(p, back + P(-1, 0), 190, 50, 26, 15, 7);
+    clump(p, back + P(-1, 0), P(-1, 0), 3);
+    clump(p, back + P(-4, -2), P(-1, -0.3), 3);
+    clump(p, back + P(-5, 2), P(-1, 0.3), 3);
+    clump(p, back + P(-9, -1), P(-1, -0.1), 3);
+    clump(p, back + P(-13, 1), P(-1, 0.1), 2);
+    f.render(p);
+    const P openHand = body.map(P(34, 14));
+    for (P d : {P(-1, -2.5), P(0.5, -2.5), P(2, -1.5)}) px(p, openHand + d, kSkin);
+    // The face, pixel by pixel so it holds at its real size: an eye screwed
+    // shut, a thick moustache, bared teeth in a grimace under it, and the
+    // bullet hole above the eye.
+    auto along = [&](P a, P b, QColor c) {
+        for (int i = 0; i <= 4; ++i) px(p, skull.map(a + (b - a) * (i / 4.0)), c);
+    };
+    const P c = kHeadCentre;
+    along(c + P(1.2, -1), c + P(3.4, -1), kEye);
+    along(c + P(0.6, 2.4), c + P(4.2, 2.4), kMoustache);
+    along(c + P(0.6, 3.2), c + P(3.8, 3.2), kMoustache);
+    along(c + P(1.6, 4.2), c + P(3.6, 4.2), Qt::white);
+    along(c + P(1.6, 5.1), c + P(3.6, 5.1), kEye);
+    px(p, cheek, kBlood);
+    px(p, cheek + P(1, 0), kBlood);
+    px(p, cheek + P(0, 1), kBloodDark);
+    pool(p, 11, 15, 3);
 }
 
 // Death 2: hit in the body. He buckles, knees giving, folded over the wound
 // in the front of his chest where the bullet came in, blood spurting out
 // towards the shooter; the free hand clutches his belly below it; the gun
 // hand has sprung open, hanging empty, and the pistol tumbles through the
-// air beyond it, clear of the fingers, above its own shadow.
+// air at the height of his chest, well clear of the fingers and the hat.
 void spattered(QPainter &p) {
     Figure f;
     f.layer(0);
@@ -397,7 +419,7 @@ void spattered(QPainter &p) {
     arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to clutch the belly
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 30));
+    f.push(turnAbout(kNeck, 24));
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1.5, -0.5), kHeadCentre + P(3, -0.5), 1, kEye, false); // eyes screwed shut
     f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
@@ -417,14 +439,19 @@ void spattered(QPainter &p) {
     f.render(p);
     // Spread fingers of the open hand.
     for (P d : {P(2, -1), P(2.5, 0.5), P(1.5, 2), P(0, 2.5)}) px(p, openHand + d, kSkin);
-    // The pistol upside down in mid-air, tumbling, well clear of the hand,
-    // above its own shadow on the ground.
+    // The pistol thrown up out of the hand, tumbling in mid-air at the
+    // height of his chest, clear of everything, with two ticks of motion
+    // below it and its shadow on the ground.
     p.setPen(Qt::NoPen);
     p.setBrush(kShadow);
-    p.drawRect(QRectF(38, 46, 9, 1));
+    p.drawRect(QRectF(41, 46, 7, 1));
     Figure gun;
-    pistol(gun, P(47, 37), 195);
+    pistol(gun, P(43.5, 33.5), -62, 1.1);
     gun.render(p);
+    for (P t : {P(39.5, 37.5), P(41.5, 39.5)}) {
+        px(p, t, kSteelDark);
+        px(p, t + P(1, -1), kSteelDark);
+    }
     // The wound: a dark hole in the chest, blood bursting out of it.
     spray(p, wound, -25, 50, 16, 7, 3);
     clump(p, wound + P(1, 0), P(1, 0), 3);
