@@ -347,8 +347,8 @@ void victory(QPainter &p) {
 
 // Death 1: a bullet in the face. Feet planted, body nearly upright, only
 // the head snapped back a third of the way, whole, eyes screwed shut and
-// teeth bared under the moustache, a red hole above the eye; the blood bursts
-// out of the back of his head and flies away behind him in clumps, away from
+// teeth bared under the moustache, the bullet's splash red over his eye and
+// nose; the blood bursts out of the back of his head and flies away behind him in clumps, away from
 // the shooter, under the hat tumbling off behind; the gun arm flung up limp,
 // the pistol tumbling out of the open hand.
 void shotInFace(QPainter &p) {
@@ -370,7 +370,6 @@ void shotInFace(QPainter &p) {
     const QTransform body = f.current();
     const QTransform skull = turnAbout(kNeck, snap) * body;
     const P back = skull.map(kHeadCentre + P(-4.5, -0.5));
-    const P cheek = skull.map(kHeadCentre + P(0.8, -2.6));
     f.pop();
     // The spray goes down first, behind the head, so the head keeps its
     // outline in front of it.
@@ -388,8 +387,7 @@ void shotInFace(QPainter &p) {
     const P openHand = body.map(P(34, 14));
     for (P d : {P(-1, -2.5), P(0.5, -2.5), P(2, -1.5)}) px(p, openHand + d, kSkin);
     // The face, pixel by pixel so it holds at its real size: an eye screwed
-    // shut, a thick moustache, bared teeth in a grimace under it, and the
-    // bullet hole above the eye.
+    // shut, a thick moustache and bared teeth in a grimace under it.
     auto along = [&](P a, P b, QColor c) {
         for (int i = 0; i <= 4; ++i) px(p, skull.map(a + (b - a) * (i / 4.0)), c);
     };
@@ -399,9 +397,23 @@ void shotInFace(QPainter &p) {
     along(c + P(0.6, 3.2), c + P(3.8, 3.2), kMoustache);
     along(c + P(1.6, 4.2), c + P(3.6, 4.2), Qt::white);
     along(c + P(1.6, 5.1), c + P(3.6, 5.1), kEye);
-    px(p, cheek, kBlood);
-    px(p, cheek + P(1, 0), kBlood);
-    px(p, cheek + P(0, 1), kBloodDark);
+    // The bullet went in through his face: a bright splash over the eye and
+    // the bridge of the nose, dark at its rim, and drops blown back out of
+    // it towards the shooter.
+    const P hit = skull.map(c + P(2.6, -0.6));
+    static const char *const splash[] = {
+        ".d.d.",
+        "dbbbd",
+        "bbbbb",
+        "dbbbd",
+        ".dbd.",
+    };
+    for (int r = 0; r < 5; ++r)
+        for (int k = 0; k < 5; ++k)
+            if (splash[r][k] != '.')
+                px(p, P(std::floor(hit.x()) - 2 + k, std::floor(hit.y()) - 2 + r), splash[r][k] == 'b' ? kBlood : kBloodDark);
+    for (P d : {P(4, -2), P(5, -3), P(6, -1), P(7, -4)}) px(p, hit + d, kBlood);
+    for (P d : {P(5, -2), P(6, -4)}) px(p, hit + d, kBloodDark);
     pool(p, 11, 15, 3);
 }
 
@@ -617,50 +629,63 @@ void thrownBack(QPainter &p) {
     clump(p, chest + P(2, -4), P(0.3, -1), 3);
 }
 
-// Fouled: down on one knee, the other leg bent, shoulders slumped, head hung,
-// one hand over his face, the other hanging limp, strokes of dismay above
-// him; the pistol he let go lies on the ground beyond his boot.
+// Fouled: down on one knee, the back shin flat on the ground, the other leg
+// bent, shoulders slumped far forward, head hung low with one hand spread
+// over his face, the other hanging limp; bold strokes of dismay above him;
+// the pistol he let go lies flat on the ground, well away from both hands.
 void kneel(QPainter &p) {
     Figure f;
-    const P drop(0, 4);                   // the upper body sinks with the hip
+    const P drop(0, 5);                   // the upper body sinks with the hip
     const P hip = kHip + drop;
+    const double slump = 22, hang = 62;
     f.layer(0);
-    // Back leg: knee on the ground, shin and boot flat behind.
-    f.limb3(hip + P(-2, 0), P(20, 45.5), P(14, 45.5), 3, kTrousers);
-    f.poly(QPolygonF{P(9, 44), P(13, 44), P(14, 47), P(9, 47)}, kBoot);
+    // Back leg: knee on the ground under the hip, shin and boot flat behind.
+    f.limb3(hip + P(-2, 0), P(20.5, 45.5), P(13, 45.5), 3, kTrousers);
+    f.poly(QPolygonF{P(7, 44), P(12, 44), P(13, 47), P(7, 47)}, kBoot);
     f.push(QTransform::fromTranslate(drop.x(), drop.y()));
-    f.push(turnAbout(kHip, 14));
-    arm(f, kBackShoulder, P(20, 30), P(21, 34));
-    hand(f, P(21, 34.5));
+    f.push(turnAbout(kHip, slump));
+    arm(f, kBackShoulder, P(20.5, 30), P(21.5, 34));
+    hand(f, P(21.5, 34.5));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 50));
+    f.push(turnAbout(kNeck, hang));
     head(f, kHeadCentre, false);
-    f.dot(kHeadCentre + P(2.2, 0.5), kEye);
     f.limb(kHeadCentre + P(1, 3.3), kHeadCentre + P(3.5, 3.8), 1, kMoustache, false);
-    hat(f, kHeadCentre + P(0, -3.5));
+    // The hat stays on the crown, tipped back off the face.
+    hat(f, kHeadCentre + P(-2.5, -3), -58);
     f.pop();
     f.pop();
     f.pop();
     // Front leg, over the coat's flap: thigh forward, shin straight down.
     f.layer(1);
     leg(f, hip + P(2, -1), P(32.5, 38.5), P(30.5, 47));
+    // The other arm comes up over everything, the hand spread over his face.
+    f.layer(2);
     f.push(QTransform::fromTranslate(drop.x(), drop.y()));
-    f.push(turnAbout(kHip, 14));
-    // The other hand covers his face in shame.
-    const P handAt = turnAbout(kNeck, 50).map(kHeadCentre + P(3.5, 1.5));
-    arm(f, kFrontShoulder, P(30.5, 30), handAt + P(0.5, 1.5));
-    hand(f, handAt);
+    f.push(turnAbout(kHip, slump));
+    const QTransform body = f.current();
+    const P handAt = turnAbout(kNeck, hang).map(kHeadCentre + P(3.2, 0.5));
+    arm(f, kFrontShoulder, P(29, 32), handAt + P(0, 2.5));
+    f.ellipse(handAt, 2, 1.8, kSkinShade);
     f.pop();
     f.pop();
     f.render(p);
+    // Fingers across the face, each a pixel of skin with a dark gap between.
+    const P h = body.map(handAt);
+    for (P d : {P(-1, -1), P(1, -1), P(-1, 1), P(1, 1)}) px(p, h + d, kSkin);
+    // The pistol, flat on its side on the ground, with its shadow.
+    p.setPen(Qt::NoPen);
+    p.setBrush(kShadow);
+    p.drawRect(QRectF(37, 47, 11, 1));
     Figure gun;
-    pistol(gun, P(40, 44.5), 0);
+    pistol(gun, P(40.5, 43.2), 22, 1);
     gun.render(p);
-    p.setPen(QPen(kGloom, 1));
+    // Bold strokes of dismay above the hung head.
     for (int i = 0; i < 4; ++i) {
-        const double x = 26 + i * 3, top = 3 + (i % 2) * 2;
-        p.drawLine(QPointF(x, top), QPointF(x, top + 7 - (i % 2) * 2));
+        const int x = 24 + i * 4, top = 2 + (i % 2) * 2, len = 10 - (i % 2) * 2;
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGloom);
+        p.drawRect(QRectF(x, top, 2, len));
     }
 }
 
