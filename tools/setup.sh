@@ -6,6 +6,8 @@ TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimed
 TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick dpkg-dev
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils sox strace
   fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream)
+# tools/check-on-debian13: makes a Debian 13 root from Debian's packages.
+TARVO_DEBIAN13_PACKAGES=(mmdebstrap)
 
 tarvo_install_missing() {
     local missing=() p
@@ -16,8 +18,8 @@ tarvo_install_missing() {
     local sudo=()
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     echo "Installing Debian packages: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" apt-get update -qq -o DPkg::Lock::Timeout=600
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"
 }
 
 tarvo_setup() {
