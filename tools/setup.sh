@@ -5,7 +5,7 @@ TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimed
   fonts-noto-cjk)
 TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick dpkg-dev
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils sox strace
-  fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream)
+  fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream valgrind libpulse-dev)
 # tools/check-on-debian13: makes a Debian 13 root from Debian's packages.
 TARVO_DEBIAN13_PACKAGES=(mmdebstrap)
 
