@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifndef TARVO_TEST_TOOLS
+#define TARVO_TEST_TOOLS ""
+#endif
+
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     bool listing = false;

@@ -165,6 +165,20 @@ TEST(Pictures, IconIsA32PixelPalettedHeadOnATransparentGround) {
     EXPECT_GT(brown, 150) << "a brown hat";
 }
 
+TEST(Pictures, LauncherIconsComeInFourSizesOnATransparentGround) {
+    for (int size : {48, 64, 128, 256}) {
+        SCOPED_TRACE(size);
+        QImage icon(QString(TARVO_ASSETS_DIR) + QString("/icon-%1.png").arg(size));
+        ASSERT_FALSE(icon.isNull());
+        EXPECT_EQ(icon.size(), QSize(size, size));
+        EXPECT_TRUE(icon.hasAlphaChannel());
+        const int last = size - 1;
+        for (QPoint corner : {QPoint(0, 0), QPoint(last, 0), QPoint(0, last), QPoint(last, last)})
+            EXPECT_EQ(qAlpha(icon.pixel(corner)), 0);
+        EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << "the head in the middle";
+    }
+}
+
 struct SoundSpec { int id; std::uint32_t samples, fileSize; };
 const SoundSpec kSounds[] = {{101, 34400, 34460}, {102, 13230, 13288}, {103, 22050, 22108},
                              {104, 8820, 8880},   {105, 17640, 17700}, {106, 15435, 15496},

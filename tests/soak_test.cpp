@@ -96,7 +96,7 @@ TEST(Soak, TenBoutsUnderMemcheckLoseNoMemoryOfOurs) {
         ASSERT_TRUE(game.ok()) << game.output().toStdString();
         for (int n = 0; n < 10; ++n) ASSERT_TRUE(Bout(game, n)) << "bout " << n;
         // Quit from the menu, so that the program ends normally.
-        game.xdotool({"mousemove", "--window", QString::number(game.window()), "20", "10", "click", "1"});
+        x.xdotool({"mousemove", "--window", QString::number(x.findWindow("TARVO")), "20", "10", "click", "1"});
         QThread::msleep(1000);
         game.key("Down");
         game.key("Down");

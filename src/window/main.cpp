@@ -6,7 +6,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TARVO"));
     QApplication::setApplicationVersion(QStringLiteral(TARVO_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("tarvo"));
+    QApplication::setDesktopFileName(QStringLiteral("io.tarvo.tarvo"));
     tarvo::Form1 form;
     form.show();
     form.setFocus();

@@ -68,6 +68,9 @@ int main(int argc, char **argv) {
     if (colours.size() > 256) { std::fprintf(stderr, "mkmedia: icon has too many colours\n"); return 1; }
     ok &= write(out.filePath("icon.png"), png(icon.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither)));
 
+    // Larger renditions for launchers and software centres.
+    for (int size : {48, 64, 128, 256}) ok &= write(out.filePath(QString("icon-%1.png").arg(size)), png(mkmedia::makeIcon(size)));
+
     for (int id = 101; id <= 109; ++id) ok &= write(out.filePath(QString::number(id) + ".wav"), mkmedia::makeSound(id));
 
     const int s = int(args.indexOf("--sheet"));

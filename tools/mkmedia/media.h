@@ -23,7 +23,7 @@ QImage makeSpriteSheet();
 QStringList poseNames();
 
 // 32 x 32 window icon: the duelist's head and hat on a transparent ground.
-QImage makeIcon();
+QImage makeIcon(int size = 32);
 
 // One WAV file (8-bit mono 22050 Hz) for each sound id 101..109.
 QByteArray makeSound(int id);

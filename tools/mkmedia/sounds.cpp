@@ -117,11 +117,23 @@ Buffer thud(double length, uint32_t seed) {
     return b;
 }
 
-// Band-limited-ish sawtooth from a few harmonics.
-double saw(double phase, int harmonics) {
+// Oscillators are built by additive synthesis and stop at the last harmonic
+// below the Nyquist frequency, so no partial folds back down (no aliasing).
+constexpr double kNyquist = kRate / 2;
+
+// A sawtooth of at most `harmonics` partials; freq is its pitch in Hz.
+double saw(double phase, double freq, int harmonics) {
     double s = 0;
-    for (int k = 1; k <= harmonics; ++k) s += std::sin(k * phase) / k;
+    for (int k = 1; k <= harmonics && k * freq < kNyquist; ++k) s += std::sin(k * phase) / k;
     return s * 0.6;
+}
+
+// A square wave of amplitude `level`, with every odd harmonic below the
+// Nyquist frequency.
+double square(double phase, double freq, double level) {
+    double s = 0;
+    for (int k = 1; k * freq < kNyquist; k += 2) s += std::sin(k * phase) / k;
+    return s * level * 4 / kPi;
 }
 
 Buffer sound101(size_t n) { // head blown off: a huge shot, a burst, a long gush
@@ -187,7 +199,7 @@ Buffer sound105(size_t n) { // electric burst: zaps and a crackling buzz
         zp += 2 * kPi * (2400 * std::pow(0.1, z)) / kRate;
         double crackle = (nz.next() > 0.93 ? nz.next() * 2.5 : 0);
         double e = std::min(1.0, t / 0.02) * (1 - t / 0.72);
-        buzz[i] = (saw(ph, 12) * 0.9 + (std::sin(ph * 2) > 0 ? 0.35 : -0.35) + std::sin(zp) * 0.45 + crackle) * e;
+        buzz[i] = (saw(ph, f, 12) * 0.9 + square(ph * 2, f * 2, 0.35) + std::sin(zp) * 0.45 + crackle) * e;
     }
     mix(b, 0.05, 0.7, buzz);
     return b;
@@ -224,7 +236,7 @@ Buffer sound107(size_t n) { // foul: a sad trombone, wah wah wah waaah
             ph += 2 * kPi * notes[k] * vib / kRate;
             double wah = 0.5 + 0.5 * std::sin(kPi * std::min(1.0, t / lens[k]));
             double e = std::min(1.0, t / 0.004) * std::min(1.0, (lens[k] - t) / 0.03);
-            note[i] = lp.low(saw(ph, 10)) * e * (0.6 + 0.4 * wah) * 2.2;
+            note[i] = lp.low(saw(ph, notes[k] * vib, 10)) * e * (0.6 + 0.4 * wah) * 2.2;
         }
         mix(b, starts[k], 1.0, note);
     }
@@ -255,7 +267,7 @@ Buffer sound109(size_t n) { // foul: the quiz-show buzzer, twice, the second lon
             double t = i / kRate;
             p1 += 2 * kPi * f / kRate;
             p2 += 2 * kPi * f * 1.013 / kRate;
-            double sq = (std::sin(p1) > 0 ? 0.5 : -0.5) + (std::sin(p2) > 0 ? 0.5 : -0.5);
+            double sq = square(p1, f, 0.5) + square(p2, f * 1.013, 0.5);
             double e = std::min(1.0, t / 0.003) * std::min(1.0, (len - t) / 0.03);
             z[i] = sq * e * 0.7;
         }
@@ -277,6 +289,15 @@ const Entry kBank[] = {
     {107, 24255, 24316, sound107}, {108, 30870, 30928, sound108}, {109, 30870, 30928, sound109},
 };
 
+// Keeps every peak inside the byte: straight up to 0.7, then a soft knee
+// that never reaches 1. Tones stay below the knee, so they are not bent
+// (a curve there would add harmonics above the Nyquist frequency).
+double limit(double x) {
+    const double knee = 0.7, a = std::abs(x);
+    if (a <= knee) return x;
+    return std::copysign(knee + (1 - knee) * std::tanh((a - knee) / (1 - knee)), x);
+}
+
 std::vector<uint8_t> toPcm8(Buffer b) {
     double mean = 0;
     for (double v : b) mean += v;
@@ -289,7 +310,7 @@ std::vector<uint8_t> toPcm8(Buffer b) {
     const size_t fade = size_t(0.02 * kRate);
     std::vector<uint8_t> out(b.size());
     for (size_t i = 0; i < b.size(); ++i) {
-        double v = std::tanh(b[i] * gain * 1.1) / 1.1;  // soft limit keeps every peak inside the byte
+        double v = limit(b[i] * gain);
         if (i + fade >= b.size()) v *= double(b.size() - 1 - i) / double(fade);
         out[i] = uint8_t(std::clamp(std::lround(128 + 126 * v), 1L, 255L));
     }

@@ -1,90 +1,44 @@
 #include "media.h"
 
 #include <QPainter>
-#include <QPainterPath>
+#include <algorithm>
 #include <cmath>
+#include <map>
 
 // The duelist, drawn as crisp pixel art (no antialiasing) in 50 x 50 cells.
 // Every pose is built facing right in a standing frame whose feet rest on the
-// ground line y = 47; falling poses turn that frame about a pivot.
+// ground line y = 47 and whose standing centre is x = 24. Parts of the body
+// turn about their joints (hip, neck) with nested transforms.
 namespace mkmedia {
 namespace {
 
-const QColor kOutline(38, 22, 12);
-const QColor kCoat(128, 78, 38);
-const QColor kCoatShade(100, 58, 28);
-const QColor kHat(96, 56, 26);
-const QColor kHatBand(52, 30, 14);
-const QColor kSkin(236, 188, 144);
-const QColor kTrousers(72, 62, 58);
-const QColor kBoot(54, 36, 24);
-const QColor kScarf(186, 40, 30);
-const QColor kSteel(72, 72, 84);
-const QColor kSteelLight(150, 150, 164);
-const QColor kBlood(204, 14, 14);
-const QColor kBloodDark(128, 0, 0);
-const QColor kSmoke(176, 176, 176);
-const QColor kGloom(70, 70, 170);
-const QColor kBlueBolt(36, 96, 255);
-const QColor kRedBolt(255, 48, 48);
+const QColor kOutline(30, 18, 10);
+const QColor kHat(68, 38, 18);
+const QColor kHatBand(24, 14, 8);
+const QColor kBrimLight(150, 102, 58);
+const QColor kCoat(160, 104, 54);
+const QColor kCoatShade(132, 84, 42);
+const QColor kArm(110, 66, 32);
+const QColor kSkin(242, 194, 150);
+const QColor kSkinShade(206, 150, 110);
+const QColor kEye(20, 12, 8);
+const QColor kMoustache(96, 54, 30);
+const QColor kBandana(214, 164, 40);
+const QColor kTrousers(70, 68, 84);
+const QColor kBoot(46, 28, 16);
+const QColor kSteel(186, 188, 202);
+const QColor kSteelDark(104, 104, 120);
+const QColor kBlood(232, 22, 22);
+const QColor kBloodDark(132, 0, 8);
+const QColor kSmoke(132, 132, 142);
+const QColor kSmokeLight(186, 186, 194);
+const QColor kShadow(196, 196, 196);
+const QColor kGloom(56, 56, 176);
+const QColor kBlueBolt(30, 90, 255);
+const QColor kRedBolt(255, 40, 40);
+const QColor kSpark(255, 236, 120);
 
 using P = QPointF;
-
-// One figure: a list of shapes drawn twice, first grown by a pixel in the
-// outline colour, then filled, so every part gets a dark rim.
-class Figure {
-public:
-    explicit Figure(QTransform t = {}) : t_(t) {}
-
-    void limb(P a, P b, double width, QColor c) { shapes_.push_back({Limb, {a, b}, width, c, true}); }
-    void limb3(P a, P b, P d, double width, QColor c) { limb(a, b, width, c); limb(b, d, width, c); }
-    void poly(QPolygonF pts, QColor c, bool outline = true) { shapes_.push_back({Poly, pts, 0, c, outline}); }
-    void ellipse(P c, double rx, double ry, QColor col) {
-        shapes_.push_back({Ellipse, {c, P(rx, ry)}, 0, col, true});
-    }
-    void dot(P at, QColor c) { shapes_.push_back({Dot, {at}, 0, c, false}); }
-
-    void render(QPainter &p) const {
-        p.save();
-        p.setTransform(t_, true);
-        for (int pass = 0; pass < 2; ++pass)
-            for (const auto &s : shapes_) {
-                if (pass == 0 && !s.outline) continue;
-                QColor c = pass == 0 ? kOutline : s.colour;
-                switch (s.kind) {
-                case Limb:
-                    p.setPen(QPen(c, s.width + (pass == 0 ? 2 : 0), Qt::SolidLine, Qt::RoundCap));
-                    p.drawLine(s.pts[0], s.pts[1]);
-                    break;
-                case Poly:
-                    p.setPen(pass == 0 ? QPen(c, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) : QPen(c, 0.6));
-                    p.setBrush(c);
-                    p.drawPolygon(s.pts);
-                    break;
-                case Ellipse:
-                    p.setPen(pass == 0 ? QPen(c, 2) : Qt::NoPen);
-                    p.setBrush(c);
-                    p.drawEllipse(s.pts[0], s.pts[1].x() + 0.3, s.pts[1].y() + 0.3);
-                    break;
-                case Dot:
-                    if (pass == 1) {
-                        p.setPen(Qt::NoPen);
-                        p.setBrush(c);
-                        QPointF d = s.pts[0];
-                        p.drawRect(QRectF(std::floor(d.x()), std::floor(d.y()), 1, 1));
-                    }
-                    break;
-                }
-            }
-        p.restore();
-    }
-
-private:
-    enum Kind { Limb, Poly, Ellipse, Dot };
-    struct Shape { Kind kind; QPolygonF pts; double width; QColor colour; bool outline; };
-    QTransform t_;
-    std::vector<Shape> shapes_;
-};
 
 QTransform turnAbout(P pivot, double degrees, P shift = P(0, 0)) {
     QTransform t;
@@ -94,291 +48,509 @@ QTransform turnAbout(P pivot, double degrees, P shift = P(0, 0)) {
     return t;
 }
 
+// One figure: shapes in layers. Each layer is drawn twice, first every shape
+// grown by a pixel in the outline colour, then filled, so every part gets a
+// dark rim and a part in a later layer (an arm across the coat) keeps its rim.
+class Figure {
+public:
+    explicit Figure(QTransform t = {}) { stack_.push_back(t); }
+
+    // Later shapes are placed by t inside the current frame.
+    void push(QTransform t) { stack_.push_back(t * stack_.back()); }
+    void pop() { stack_.pop_back(); }
+    void layer(int l) { layer_ = l; }
+
+    void limb(P a, P b, double width, QColor c, bool outline = true) { add(Limb, {a, b}, width, c, outline); }
+    void limb3(P a, P b, P d, double width, QColor c) { limb(a, b, width, c); limb(b, d, width, c); }
+    void poly(QPolygonF pts, QColor c, bool outline = true) { add(Poly, pts, 0, c, outline); }
+    void ellipse(P c, double rx, double ry, QColor col, bool outline = true) {
+        QPolygonF pts;
+        for (int i = 0; i < 24; ++i) {
+            double a = i * 2 * M_PI / 24;
+            pts << c + P(std::cos(a) * (rx + 0.3), std::sin(a) * (ry + 0.3));
+        }
+        poly(pts, col, outline);
+    }
+    void dot(P at, QColor c) { add(Dot, {at}, 0, c, false); }
+
+    void render(QPainter &p) const {
+        const QTransform base = p.worldTransform();
+        std::map<int, std::vector<const Shape *>> layers;
+        for (const auto &s : shapes_) layers[s.layer].push_back(&s);
+        for (const auto &[l, shapes] : layers)
+            for (int pass = 0; pass < 2; ++pass)
+                for (const Shape *s : shapes) {
+                    if (pass == 0 && !s->outline) continue;
+                    const QColor c = pass == 0 ? kOutline : s->colour;
+                    p.setWorldTransform(s->t * base);
+                    switch (s->kind) {
+                    case Limb:
+                        p.setPen(QPen(c, s->width + (pass == 0 ? 2 : 0), Qt::SolidLine, Qt::RoundCap));
+                        p.drawLine(s->pts[0], s->pts[1]);
+                        break;
+                    case Poly:
+                        p.setPen(pass == 0 ? QPen(c, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) : QPen(c, 0.6));
+                        p.setBrush(c);
+                        p.drawPolygon(s->pts);
+                        break;
+                    case Dot:
+                        if (pass == 1) {
+                            const P d = s->t.map(s->pts[0]);
+                            p.setWorldTransform(base);
+                            p.setPen(Qt::NoPen);
+                            p.setBrush(c);
+                            p.drawRect(QRectF(std::floor(d.x()), std::floor(d.y()), 1, 1));
+                        }
+                        break;
+                    }
+                }
+        p.setWorldTransform(base);
+    }
+
+    QTransform current() const { return stack_.back(); }
+
+private:
+    enum Kind { Limb, Poly, Dot };
+    struct Shape { Kind kind; QPolygonF pts; double width; QColor colour; bool outline; int layer; QTransform t; };
+    void add(Kind k, QPolygonF pts, double w, QColor c, bool outline) {
+        shapes_.push_back({k, std::move(pts), w, c, outline, layer_, stack_.back()});
+    }
+    std::vector<QTransform> stack_;
+    std::vector<Shape> shapes_;
+    int layer_ = 0;
+};
+
 // --- body parts, in the standing frame -------------------------------------
 
+const P kHip(24, 35);
+const P kNeck(24, 22);
+const P kHeadCentre(24.5, 16.5);
+
 void boot(Figure &f, P heel) {
-    f.poly(QPolygonF{heel + P(-1, -3), heel + P(2, -3), heel + P(2, -1), heel + P(4, -1), heel + P(4, 0), heel + P(-1, 0)}, kBoot);
+    f.poly(QPolygonF{heel + P(-1, -3), heel + P(2, -3), heel + P(2, -1.5), heel + P(4.5, -1), heel + P(4.5, 0), heel + P(-1, 0)}, kBoot);
 }
 
-void legs(Figure &f, P backFoot = P(19, 47), P frontFoot = P(26, 47), P backKnee = P(20, 41), P frontKnee = P(25, 41)) {
-    f.limb3(P(21, 35), backKnee, backFoot + P(0, -2), 3, kTrousers);
-    boot(f, backFoot);
-    f.limb3(P(24, 35), frontKnee, frontFoot + P(0, -2), 3, kTrousers);
-    boot(f, frontFoot);
+// A leg from the hip through the knee to the ankle, with its boot.
+void leg(Figure &f, P hip, P knee, P heel) {
+    f.limb3(hip, knee, heel + P(0.5, -2.5), 3, kTrousers);
+    boot(f, heel);
 }
 
-void coat(Figure &f, double lean = 0) {
-    // A long duster: narrow shoulders flaring to a wide hem, open at the front.
-    f.poly(QPolygonF{P(19 + lean, 22), P(27 + lean, 22), P(29 + lean * 0.5, 31), P(31, 41), P(24, 40),
-                     P(22, 38), P(14, 41), P(17 + lean * 0.5, 31)}, kCoat);
-    f.poly(QPolygonF{P(15, 40), P(18 + lean * 0.5, 32), P(19, 39)}, kCoatShade, false);
-    f.limb(P(24 + lean * 0.6, 30), P(24, 39), 1, kCoatShade);
+void standingLegs(Figure &f) {
+    leg(f, P(22, 35), P(21.5, 41), P(20, 47));
+    leg(f, P(26, 35), P(26.5, 41), P(26, 47));
 }
 
+// The long duster, shoulders to a hem at y 39, open at the front.
+void coat(Figure &f) {
+    f.poly(QPolygonF{P(19.5, 22.5), P(28.5, 22.5), P(30, 30), P(31.5, 38.5), P(26.5, 39), P(24.5, 36), P(22.5, 39),
+                     P(16.5, 38.5), P(18, 30)}, kCoat);
+    f.poly(QPolygonF{P(17.5, 38), P(19, 31), P(21, 38)}, kCoatShade, false);
+    f.limb(P(25.5, 29), P(25, 35), 1, kCoatShade, false);
+}
+
+void bandana(Figure &f) {
+    f.poly(QPolygonF{kNeck + P(-3, -0.5), kNeck + P(3.5, -0.5), kNeck + P(1, 2.5)}, kBandana);
+}
+
+// The head, looking right; c is its centre.
 void head(Figure &f, P c, bool face = true) {
-    f.limb(c + P(-0.5, 3), c + P(-0.5, 5), 3, kSkin);   // neck
-    f.ellipse(c, 3.6, 4, kSkin);
-    f.poly(QPolygonF{c + P(-3, 4), c + P(3, 4), c + P(1, 6.5)}, kScarf);
+    f.limb(c + P(-0.5, 4), c + P(-0.5, 6), 3, kSkin);     // neck
+    f.ellipse(c, 4.2, 4.7, kSkin);
+    f.poly(QPolygonF{c + P(3.8, -0.5), c + P(5.5, 1.2), c + P(3.8, 1.8)}, kSkin); // nose
     if (face) {
-        f.dot(c + P(1.5, -0.6), QColor(20, 12, 8));        // eye
-        f.dot(c + P(2.6, -0.6), QColor(20, 12, 8));
-        f.dot(c + P(4, 0.6), kSkin.darker(125));           // nose
-        f.limb(c + P(0.5, 2.5), c + P(2.5, 2.5), 0.8, QColor(120, 70, 50)); // moustache
+        f.dot(c + P(2.2, -0.8), kEye);
+        f.dot(c + P(2.2, 0.2), kEye);
+        f.limb(c + P(1, 3.1), c + P(4, 3.1), 1, kMoustache, false);
+        f.dot(c + P(-2.5, 0.5), kSkinShade);  // ear
+        f.dot(c + P(-2.5, 1.5), kSkinShade);
     }
 }
 
+// The wide-brimmed hat; brimCentre is the middle of the brim, tilt in degrees.
 void hat(Figure &f, P brimCentre, double tilt = 0) {
-    QTransform t = turnAbout(brimCentre, tilt);
-    auto m = [&](P q) { return t.map(brimCentre + q); };
-    f.poly(QPolygonF{m(P(-5, 0)), m(P(-4, -6)), m(P(-1, -7.5)), m(P(1, -6.5)), m(P(4, -7.5)), m(P(5, 0))}, kHat);
-    f.poly(QPolygonF{m(P(-5, -2)), m(P(5, -2)), m(P(5, -0.5)), m(P(-5, -0.5))}, kHatBand, false);
-    f.poly(QPolygonF{m(P(-10, 0.5)), m(P(-8, -1.5)), m(P(9, -1.5)), m(P(11, 0.5)), m(P(9, 1.5)), m(P(-8, 1.5))}, kHat);
+    f.push(turnAbout(brimCentre, tilt));
+    const P b = brimCentre;
+    f.poly(QPolygonF{b + P(-5, 0), b + P(-4.5, -6.5), b + P(-1.5, -8), b + P(0.5, -7), b + P(3, -8), b + P(5, -6.5), b + P(5, 0)}, kHat);
+    f.poly(QPolygonF{b + P(-5, -2.2), b + P(5, -2.2), b + P(5, -0.6), b + P(-5, -0.6)}, kHatBand, false);
+    f.poly(QPolygonF{b + P(-11, 0.8), b + P(-9, -0.8), b + P(9, -0.8), b + P(12, 0.8), b + P(9, 1.8), b + P(-9, 1.8)}, kHat);
+    f.limb(b + P(-8.5, -0.3), b + P(9, -0.3), 0.8, kBrimLight, false);
+    f.pop();
 }
 
+// The pistol held at grip, pointing along degrees (0: forward).
 void pistol(Figure &f, P grip, double degrees) {
-    QTransform t = turnAbout(grip, degrees);
-    auto m = [&](P q) { return t.map(grip + q); };
-    f.poly(QPolygonF{m(P(-1, -1.5)), m(P(7, -1.5)), m(P(7, 0.2)), m(P(2, 0.5)), m(P(1, 3.5)), m(P(-1.5, 3.5))}, kSteel);
-    f.dot(m(P(3, -1)), kSteelLight);
-    f.dot(m(P(5, -1)), kSteelLight);
+    f.push(turnAbout(grip, degrees));
+    const P g = grip;
+    f.poly(QPolygonF{g + P(-1.5, -2.2), g + P(8, -2.2), g + P(8, -0.6), g + P(2.5, -0.6), g + P(2.5, 0.6),
+                     g + P(1, 0.6), g + P(0.5, 3.2), g + P(-2, 3.2), g + P(-1, -0.6)}, kSteel);
+    f.limb(g + P(1.5, -1.7), g + P(7.5, -1.7), 0.6, kSteelDark, false);
+    f.pop();
 }
 
-P muzzle(P grip, double degrees) { return turnAbout(grip, degrees).map(grip + P(7.5, -0.6)); }
+P muzzle(P grip, double degrees) { return turnAbout(grip, degrees).map(grip + P(8, -1.2)); }
 
-void backArm(Figure &f, P elbow = P(18.5, 29), P hand = P(18, 33)) {
-    f.limb3(P(20, 24), elbow, hand, 3, kCoatShade);
-    f.ellipse(hand, 1.2, 1.2, kSkin);
+void hand(Figure &f, P at) { f.ellipse(at, 1.3, 1.3, kSkin); }
+
+void arm(Figure &f, P shoulder, P elbow, P wrist) {
+    f.limb3(shoulder, elbow, wrist, 3, kArm);
 }
 
-void frontArm(Figure &f, P elbow, P hand) {
-    f.limb3(P(25, 24), elbow, hand, 3, kCoat);
-    f.ellipse(hand, 1.3, 1.3, kSkin);
-}
-
-void holster(Figure &f) { f.poly(QPolygonF{P(26, 32), P(29, 32), P(29, 37), P(27, 38)}, kBoot); }
+const P kBackShoulder(20.5, 25);
+const P kFrontShoulder(27, 25);
 
 // --- effects, in cell coordinates --------------------------------------------
 
-void drops(QPainter &p, std::initializer_list<std::pair<P, int>> list, QColor c = kBlood) {
+class Rng {
+public:
+    explicit Rng(unsigned seed) : s_(seed) {}
+    double next() { s_ = s_ * 1103515245u + 12345u; return double((s_ >> 8) & 0xffff) / 65535.0; }
+private:
+    unsigned s_;
+};
+
+void px(QPainter &p, P at, QColor c) {
     p.setPen(Qt::NoPen);
-    for (auto &[at, size] : list) {
-        p.setBrush(size > 1 ? c : kBloodDark);
-        p.drawRect(QRectF(std::floor(at.x()), std::floor(at.y()), size, size));
+    p.setBrush(c);
+    p.drawRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1));
+}
+
+// A clump of blood flying along (dx, dy): a bright head with a dark tail and rim.
+void clump(QPainter &p, P at, P dir, int size) {
+    const double len = std::hypot(dir.x(), dir.y());
+    const P u = len > 0 ? dir / len : P(1, 0);
+    if (size >= 3) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) px(p, at + P(dx, dy), std::abs(dx) + std::abs(dy) == 2 ? kBloodDark : kBlood);
+        px(p, at - u * 2, kBloodDark);
+    } else if (size == 2) {
+        px(p, at, kBlood);
+        px(p, at + P(u.x() > 0 ? 1 : -1, 0) * (std::abs(u.x()) > 0.4 ? 1 : 0) + P(0, std::abs(u.x()) > 0.4 ? 0 : (u.y() > 0 ? 1 : -1)), kBlood);
+        px(p, at - u * 1.2, kBloodDark);
+        px(p, at - u * 2.2, kBloodDark);
+    } else {
+        px(p, at, kBlood);
+        px(p, at - u * 1.2, kBloodDark);
     }
 }
 
+// A directional spray: clumps that shrink with distance from the wound.
 void spray(QPainter &p, P from, double angleDeg, double spread, int count, double length, unsigned seed) {
-    unsigned s = seed;
-    auto rnd = [&]() { s = s * 1103515245u + 12345u; return double((s >> 8) & 0xffff) / 65535.0; };
-    p.setPen(Qt::NoPen);
+    Rng r(seed);
     for (int i = 0; i < count; ++i) {
-        double a = (angleDeg + (rnd() - 0.5) * spread) * M_PI / 180;
-        double r = 2 + rnd() * length;
-        P at = from + P(std::cos(a) * r, std::sin(a) * r);
-        int size = r < length * 0.5 ? 2 : 1;
-        p.setBrush(rnd() < 0.3 ? kBloodDark : kBlood);
-        p.drawRect(QRectF(std::floor(at.x()), std::floor(at.y()), size, size));
+        double a = (angleDeg + (r.next() - 0.5) * spread) * M_PI / 180;
+        double d = 2 + r.next() * length;
+        P dir(std::cos(a), std::sin(a));
+        int size = d < length * 0.35 ? 3 : d < length * 0.75 ? 2 : 1;
+        clump(p, from + dir * d, dir, size);
     }
 }
 
-void pool(QPainter &p, double x0, double x1) {
-    p.setPen(Qt::NoPen);
-    p.setBrush(kBloodDark);
-    p.drawRect(QRectF(x0, 47, x1 - x0, 2));
-    p.setBrush(kBlood);
-    p.drawRect(QRectF(x0 + 2, 47, x1 - x0 - 4, 1));
+// A puddle on the ground: an irregular blob two to three pixels high.
+void pool(QPainter &p, double x0, double x1, unsigned seed) {
+    Rng r(seed);
+    for (int x = int(x0); x <= int(x1); ++x) {
+        const bool edge = x == int(x0) || x == int(x1);
+        px(p, P(x, 47), edge ? kBloodDark : kBlood);
+        px(p, P(x, 48), kBloodDark);
+        if (!edge && x > int(x0) + 1 && x < int(x1) - 1 && r.next() < 0.6) px(p, P(x, 46), r.next() < 0.5 ? kBlood : kBloodDark);
+    }
 }
 
 // --- the nine poses ---------------------------------------------------------
 
+// The standing figure shared by idle, aiming and victory: the same feet,
+// coat, head and hat, so that changing pose never moves him.
+void standing(Figure &f) {
+    f.layer(0);
+    standingLegs(f);
+    coat(f);
+    bandana(f);
+    head(f, kHeadCentre);
+    hat(f, kHeadCentre + P(0, -3.5));
+}
+
 void idle(QPainter &p) {
     Figure f;
-    backArm(f);
-    legs(f);
-    coat(f);
-    holster(f);
-    head(f, P(23, 17));
-    hat(f, P(23, 13));
-    frontArm(f, P(27.5, 28.5), P(28, 32));
-    pistol(f, P(28, 32), 100);
+    f.layer(0);
+    arm(f, kBackShoulder, P(19, 30), P(19, 34));
+    hand(f, P(19, 34.5));
+    standing(f);
+    f.layer(1);
+    arm(f, kFrontShoulder, P(28.5, 30), P(29, 33));
+    pistol(f, P(29, 34), 95);
+    hand(f, P(29, 33.5));
     f.render(p);
 }
 
 void aim(QPainter &p) {
     Figure f;
-    backArm(f, P(18, 29), P(19, 33));
-    legs(f, P(17, 47), P(28, 47), P(19, 41), P(26, 41));
-    coat(f, 0.5);
-    head(f, P(23.5, 17));
-    hat(f, P(23.5, 13));
-    frontArm(f, P(31, 23.5), P(36, 23));
-    pistol(f, P(36, 23), 0);
+    f.layer(0);
+    arm(f, kBackShoulder, P(19, 30), P(19, 34));
+    hand(f, P(19, 34.5));
+    standing(f);
+    f.layer(1);
+    arm(f, kFrontShoulder, P(32, 24.5), P(37, 24.5));
+    pistol(f, P(38, 24.5), 0);
+    hand(f, P(38, 25));
     f.render(p);
 }
 
-// Death 1: hit in the face; he reels back and the blood sprays out behind.
-void shotInFace(QPainter &p) {
-    QTransform t = turnAbout(P(20, 47), -22);
-    Figure f(t);
-    backArm(f, P(14, 22), P(10, 18));
-    legs(f, P(17, 47), P(27, 47), P(19, 41), P(26, 41));
-    coat(f, -1);
-    head(f, P(22, 17));
-    frontArm(f, P(29, 20), P(32, 15));
-    f.render(p);
-    // The hat knocked off backwards, the pistol flung up.
-    Figure loose;
-    hat(loose, P(10, 13), -50);
-    pistol(loose, P(37, 9), -120);
-    loose.render(p);
-    P h = t.map(P(20, 17));
-    spray(p, h, 200, 70, 26, 13, 7);
-    drops(p, {{h + P(-2, -1), 2}, {h + P(-5, 1), 2}, {h + P(-9, -3), 2}, {h + P(-12, 2), 1}});
-    drops(p, {{P(9, 46), 2}, {P(12, 47), 2}, {P(6, 47), 1}});
-}
-
-// Death 2: hit in the body; he doubles up, blood spatters and the gun drops.
-void spattered(QPainter &p) {
-    QTransform t = turnAbout(P(22, 47), 12, P(0, 2));
-    Figure f(t);
-    backArm(f, P(21, 29), P(24, 33));
-    legs(f, P(18, 47), P(26, 47), P(23, 42), P(28, 42));
-    coat(f, 1);
-    head(f, P(25, 18));
-    hat(f, P(25, 14), 14);
-    frontArm(f, P(29, 29), P(31, 33));
-    f.render(p);
-    Figure gun;
-    pistol(gun, P(37, 42), 160);
-    gun.render(p);
-    P chest = t.map(P(24, 28));
-    spray(p, chest, 180, 160, 30, 12, 3);
-    drops(p, {{chest + P(-1, 0), 2}, {chest + P(1, 2), 2}, {chest + P(-3, 3), 2}});
-    drops(p, {{P(31, 45), 1}, {P(33, 43), 1}, {P(38, 46), 1}});
-    pool(p, 14, 30);
-}
-
-// Death 3: the head is blown clean off; the hat tumbles and blood fountains.
-void headBlownOff(QPainter &p) {
-    Figure f(turnAbout(P(22, 47), -6));
-    backArm(f, P(16, 26), P(13, 29));
-    legs(f, P(18, 47), P(27, 47), P(20, 41), P(26, 41));
-    coat(f);
-    f.limb(P(22.5, 21), P(22.5, 22.5), 3, kSkin); // the stump of the neck
-    frontArm(f, P(29, 27), P(31, 30));
-    pistol(f, P(31, 30), 80);
-    f.render(p);
-    Figure loose;
-    hat(loose, P(36, 8), 35);
-    loose.render(p);
-    // A fountain: a column of blood that arcs over and rains down both sides.
-    const P neck(21, 20);
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 18; ++i) {
-        double y = neck.y() - i;
-        double w = i < 12 ? 2 : 3;
-        p.setBrush(i % 4 == 3 ? kBloodDark : kBlood);
-        p.drawRect(QRectF(neck.x() - w / 2 + std::sin(i * 0.7) * 0.6, y, w, 1));
-    }
-    for (int side = -1; side <= 1; side += 2)
-        for (int i = 0; i < 12; ++i) {
-            double a = i / 11.0 * M_PI * 0.9;
-            P at(neck.x() + side * (2 + 9 * std::sin(a)), neck.y() - 18 + 16 * (1 - std::cos(a)) - 1);
-            drops(p, {{at, i < 6 ? 2 : 1}});
-        }
-    drops(p, {{P(9, 30), 1}, {P(33, 26), 1}, {P(7, 38), 1}, {P(35, 35), 2}, {P(11, 22), 2}, {P(31, 18), 2}});
-    pool(p, 12, 32);
-}
-
-// Death 4: a burst of blue and red streaks tears through him.
-void burst(QPainter &p) {
-    Figure f;
-    backArm(f, P(15, 22), P(11, 19));
-    legs(f, P(16, 47), P(29, 47), P(18, 41), P(27, 41));
-    coat(f);
-    head(f, P(23, 16.5));
-    hat(f, P(23, 11), -8);
-    frontArm(f, P(30, 22), P(34, 19));
-    pistol(f, P(34, 19), -50);
-    f.render(p);
-    auto zigzag = [&](std::initializer_list<P> pts, QColor c, double w) {
-        p.setPen(QPen(c, w, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-        p.drawPolyline(QPolygonF(QList<P>(pts)));
-    };
-    zigzag({P(3, 14), P(12, 21), P(9, 24), P(22, 30), P(19, 33), P(34, 40), P(44, 43)}, kBlueBolt, 2);
-    zigzag({P(46, 12), P(36, 19), P(39, 22), P(25, 27), P(28, 30), P(13, 37), P(4, 41)}, kRedBolt, 2);
-    zigzag({P(8, 8), P(16, 14), P(14, 17), P(24, 22)}, kBlueBolt, 1);
-    zigzag({P(40, 33), P(33, 35), P(35, 37), P(28, 40)}, kRedBolt, 1);
-    drops(p, {{P(12, 44), 1}, {P(33, 45), 1}, {P(35, 42), 1}});
-    pool(p, 9, 37);
-}
-
-// Death 5: thrown over backwards, flat out in the air, in a spray of blood.
-void thrownBack(QPainter &p) {
-    QTransform t = turnAbout(P(22, 30), -100, P(2, 1));
-    Figure f(t);
-    backArm(f, P(15, 20), P(11, 16));
-    legs(f, P(14, 44), P(31, 42), P(17, 40), P(27, 38));
-    coat(f, -1);
-    head(f, P(22, 17));
-    frontArm(f, P(30, 20), P(34, 16));
-    f.render(p);
-    Figure loose;
-    hat(loose, P(8, 45), -25);
-    pistol(loose, P(40, 9), -160);
-    loose.render(p);
-    P chest = t.map(P(24, 27));
-    spray(p, chest, -110, 90, 36, 16, 11);
-    spray(p, chest, 160, 50, 14, 11, 5);
-    drops(p, {{P(18, 46), 2}, {P(23, 47), 1}, {P(28, 46), 2}, {P(14, 47), 1}});
-}
-
-// Fouled: down on one knee, head hung, lines of gloom above.
-void kneel(QPainter &p) {
-    Figure f;
-    const P d(1, 8); // the whole upper body sinks
-    f.limb3(P(21, 35) + d, P(18, 46), P(12, 45), 3, kTrousers);
-    boot(f, P(10, 47));
-    f.limb3(P(24, 35) + d, P(29, 41), P(29, 45), 3, kTrousers);
-    boot(f, P(29, 47));
-    f.limb3(P(20, 24) + d, P(21, 30) + d, P(24, 35) + d, 3, kCoatShade);
-    f.poly(QPolygonF{P(20, 22) + d, P(28, 23) + d, P(30, 31) + d, P(31, 38) + d, P(24, 37) + d, P(15, 39) + d, P(18, 31) + d}, kCoat);
-    head(f, P(27, 19) + d, false);
-    f.dot(P(29.5, 20) + d, QColor(20, 12, 8));
-    hat(f, P(27.5, 15) + d, 28);
-    f.limb3(P(26, 25) + d, P(29, 31) + d, P(31, 36) + d, 3, kCoat);
-    f.ellipse(P(31, 36) + d, 1.3, 1.3, kSkin);
-    f.render(p);
-    Figure gun;
-    pistol(gun, P(35, 45), 10);
-    gun.render(p);
-    p.setPen(QPen(kGloom, 1));
-    for (int i = 0; i < 5; ++i) {
-        double x = 20 + i * 3;
-        double top = 2 + (i % 2) * 2;
-        p.drawLine(QPointF(x, top), QPointF(x, top + 7 - (i % 2)));
-    }
-}
-
-// The winner: standing tall, pistol raised beside his face, smoke curling up.
 void victory(QPainter &p) {
     Figure f;
-    backArm(f, P(18, 29), P(20, 33));
-    legs(f, P(18, 47), P(27, 47));
-    coat(f);
-    holster(f);
-    head(f, P(23, 17));
-    hat(f, P(23, 13), -6);
-    frontArm(f, P(30, 26), P(30, 19));
-    pistol(f, P(30, 19), -90);
+    f.layer(0);
+    arm(f, kBackShoulder, P(19, 30), P(19, 34));
+    hand(f, P(19, 34.5));
+    standing(f);
+    f.layer(1);
+    arm(f, kFrontShoulder, P(32, 24), P(33, 18));
+    pistol(f, P(33, 17), -90);
+    hand(f, P(33, 17.5));
     f.render(p);
-    P m = muzzle(P(30, 19), -90);
+    // Two pixels of smoke from the muzzle, curling over to the left.
+    const P m = muzzle(P(33, 17), -90);
+    const P path[] = {{0, 0}, {0, -1}, {1, -2}, {1, -3}, {1, -4}, {0, -5}, {-1, -6}, {-2, -6}, {-3, -7}, {-3, -8}, {-2, -9}, {-1, -9}};
+    for (size_t i = 0; i < std::size(path); ++i) {
+        const QColor c = i < 6 ? kSmoke : kSmokeLight;
+        px(p, m + path[i] + P(0, -1), c);
+        px(p, m + path[i] + P(1, -1), c);
+    }
+}
+
+// Death 1: a bullet in the face. Feet planted, body still upright, only the
+// head snapped back; the hat flies off and blood sprays out behind.
+void shotInFace(QPainter &p) {
+    Figure f;
+    f.layer(0);
+    standingLegs(f);
+    f.push(turnAbout(kHip, -6));
+    arm(f, kBackShoulder, P(15, 23), P(12, 19));
+    hand(f, P(11.5, 18.5));
+    coat(f);
+    bandana(f);
+    f.push(turnAbout(kNeck, -55));
+    head(f, kHeadCentre);
+    f.pop();
+    f.layer(1);
+    arm(f, kFrontShoulder, P(31, 23), P(35, 21));
+    pistol(f, P(36, 20.5), -35);
+    hand(f, P(36, 21));
+    const P face = f.current().map(turnAbout(kNeck, -55).map(kHeadCentre + P(-3, 0)));
+    f.pop();
+    f.render(p);
+    Figure loose;
+    hat(loose, P(11, 9), -35);
+    loose.render(p);
+    spray(p, face, 200, 50, 22, 12, 7);
+    clump(p, face + P(-2, -1), P(-1, 0), 3);
+    clump(p, face + P(-5, 0), P(-1, 0.2), 3);
+    pool(p, 12, 16, 3);
+}
+
+// Death 2: hit in the body. He doubles over clutching the wound; the pistol
+// has left his open hand and is in the air on its way down.
+void spattered(QPainter &p) {
+    Figure f;
+    f.layer(0);
+    leg(f, P(22, 35), P(19.5, 41), P(19, 47));
+    leg(f, P(26, 35), P(29, 40.5), P(28, 47));
+    f.push(turnAbout(kHip, 28));
+    coat(f);
+    bandana(f);
+    f.push(turnAbout(kNeck, 18));
+    head(f, kHeadCentre);
+    hat(f, kHeadCentre + P(0, -3.5));
+    f.pop();
+    f.layer(1);
+    arm(f, kBackShoulder, P(21, 31), P(25, 31)); // clutching the belly
+    hand(f, P(25.5, 31));
+    arm(f, kFrontShoulder, P(30.5, 27), P(33, 26));  // the gun hand, flung open
+    hand(f, P(33.5, 26));
+    f.dot(P(35, 25.5), kSkin);
+    const P wound = f.current().map(P(24, 30));
+    f.pop();
+    f.render(p);
+    Figure gun;
+    pistol(gun, P(39, 38), 60);
+    gun.render(p);
+    // Motion ticks above the falling pistol.
+    for (P t : {P(38, 33), P(38, 34), P(41, 32), P(41, 33), P(44, 34)}) px(p, t, kSteelDark);
+    spray(p, wound, 200, 60, 18, 11, 3);
+    clump(p, wound + P(1, 1), P(0, 1), 3);
+    clump(p, wound + P(-1, 4), P(0, 1), 2);
+    pool(p, 13, 20, 5);
+}
+
+// Death 3: the head blown off. The body still stands; a thick column of
+// blood rises from the neck and breaks into falling drops; the hat tumbles.
+void headBlownOff(QPainter &p) {
+    Figure f;
+    f.layer(0);
+    standingLegs(f);
+    arm(f, kBackShoulder, P(17, 29), P(15, 32));
+    hand(f, P(14.5, 32.5));
+    coat(f);
+    f.limb(P(23.5, 21.5), P(23.5, 22.5), 4, kSkin); // the stump of the neck
+    f.layer(1);
+    arm(f, kFrontShoulder, P(30, 29), P(32, 32));
+    pistol(f, P(32, 33), 80);
+    hand(f, P(32, 32.5));
+    f.render(p);
+    Figure loose;
+    hat(loose, P(38, 12), 40);
+    loose.render(p);
+    // The column: three pixels wide, bright core, dark rims.
+    const double cx = 23;
+    for (int i = 0; i < 14; ++i) {
+        const double y = 20 - i;
+        const double x = cx + std::sin(i * 0.45) * 0.7;
+        px(p, P(x - 1, y), kBloodDark);
+        px(p, P(x, y), kBlood);
+        px(p, P(x + 1, y), i % 3 == 1 ? kBloodDark : kBlood);
+        if (i < 6) px(p, P(x + 2, y), kBloodDark);
+    }
+    // At the top it bursts and falls both ways in drops.
+    clump(p, P(23, 5), P(0, -1), 3);
+    clump(p, P(20, 6), P(-1, -0.5), 3);
+    clump(p, P(27, 6), P(1, -0.5), 3);
+    const P falls[] = {{17, 9}, {15, 14}, {14, 20}, {13, 26}, {30, 9}, {32, 15}, {33, 21}, {11, 30}, {35, 27}};
+    for (size_t i = 0; i < std::size(falls); ++i) clump(p, falls[i], P((falls[i].x() < 24 ? -0.4 : 0.4), 1), i < 4 || (i > 3 && i < 7) ? 2 : 1);
+    pool(p, 12, 19, 9);
+    pool(p, 29, 34, 4);
+}
+
+// Death 4: struck by a burst of streaks. He recoils, arms thrown wide;
+// blue and red streaks crackle out from two impact points on his body.
+void burst(QPainter &p) {
+    Figure f;
+    f.layer(0);
+    leg(f, P(22, 35), P(20, 41), P(18, 47));
+    leg(f, P(26, 35), P(28.5, 41), P(29, 47));
+    f.push(turnAbout(kHip, -12));
+    arm(f, kBackShoulder, P(15, 21), P(11, 17));
+    hand(f, P(10.5, 16.5));
+    coat(f);
+    bandana(f);
+    f.push(turnAbout(kNeck, -15));
+    head(f, kHeadCentre);
+    hat(f, kHeadCentre + P(0, -3.5));
+    f.pop();
+    f.layer(1);
+    arm(f, kFrontShoulder, P(32, 21), P(36, 17));
+    hand(f, P(36.5, 16.5));
+    const QTransform body = f.current();
+    f.pop();
+    f.render(p);
+    Figure gun;
+    pistol(gun, P(40, 9), -30);
+    gun.render(p);
+    // A streak: a one-pixel core in a pale glow of its own colour.
+    std::vector<std::pair<QPolygonF, QColor>> streaks;
+    auto zigzag = [&](P from, std::initializer_list<P> steps, QColor c) {
+        QPolygonF line{from};
+        for (P s : steps) line << line.back() + s;
+        streaks.push_back({line, c});
+    };
+    const P chest = body.map(P(25, 27)), belly = body.map(P(23, 33));
+    zigzag(chest, {{-3, -2}, {-1, -3}, {-3, -1}, {-2, -3}}, kBlueBolt);
+    zigzag(chest, {{3, -1}, {1, -3}, {3, -1}}, kRedBolt);
+    zigzag(chest, {{-2, 3}, {-3, 0}, {-1, 3}}, kRedBolt);
+    zigzag(chest + P(1, 0), {{3, 2}, {0, 3}, {3, 1}}, kBlueBolt);
+    zigzag(belly, {{-3, 1}, {-1, 3}, {-3, 1}}, kBlueBolt);
+    zigzag(belly, {{3, 1}, {1, 3}, {3, 0}}, kRedBolt);
+    zigzag(belly, {{0, 3}, {-2, 2}, {1, 3}}, kBlueBolt);
+    p.setBrush(Qt::NoBrush);
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto &[line, c] : streaks) {
+            const QColor glow = c == kBlueBolt ? QColor(170, 200, 255) : QColor(255, 180, 170);
+            p.setPen(QPen(pass == 0 ? glow : c, pass == 0 ? 3 : 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            p.drawPolyline(line);
+        }
+    for (P c : {chest, belly}) {
+        px(p, c, Qt::white);
+        px(p, c + P(1, 0), kSpark);
+        px(p, c + P(-1, 0), kSpark);
+        px(p, c + P(0, 1), kSpark);
+        px(p, c + P(0, -1), kSpark);
+    }
+    pool(p, 16, 21, 6);
+    pool(p, 31, 34, 2);
+}
+
+// Death 5: thrown over backwards: the whole body in the air, tilted, feet
+// up; his shadow on the ground below, the hat flying off on its own.
+void thrownBack(QPainter &p) {
+    // Shadow first, so the body flies above it.
     p.setPen(Qt::NoPen);
-    const P wisp[] = {{0, -1}, {1, -2}, {1, -3}, {0, -4}, {-1, -5}, {-1, -6}, {0, -7}, {1, -8}, {2, -9}, {2, -10}, {1, -11}};
-    int i = 0;
-    for (const P &w : wisp) {
-        p.setBrush(i++ < 6 ? kSmoke : kSmoke.lighter(115));
-        p.drawRect(QRectF(std::floor(m.x() + w.x()), std::floor(m.y() + w.y() - 1), 1, 1));
+    p.setBrush(kShadow);
+    p.drawRect(QRectF(13, 46, 22, 2));
+    p.drawRect(QRectF(11, 46.5, 26, 1));
+    Figure f(turnAbout(P(24, 30), -62, P(2, -3)));
+    f.layer(0);
+    leg(f, P(22, 35), P(19, 40), P(20, 46));
+    leg(f, P(26, 35), P(29, 40), P(27, 46));
+    arm(f, kBackShoulder, P(17, 20), P(16, 15));
+    hand(f, P(16, 14.5));
+    coat(f);
+    bandana(f);
+    head(f, kHeadCentre);
+    f.layer(1);
+    arm(f, kFrontShoulder, P(31, 21), P(34, 18));
+    hand(f, P(34.5, 17.5));
+    const P chest = f.current().map(P(25, 28));
+    f.render(p);
+    Figure loose;
+    hat(loose, P(10, 40), -150);
+    pistol(loose, P(42, 10), -130);
+    loose.render(p);
+    spray(p, chest, -80, 60, 18, 12, 11);
+    clump(p, chest + P(0, -2), P(0, -1), 3);
+    clump(p, chest + P(2, -4), P(0.3, -1), 3);
+}
+
+// Fouled: down on one knee, the other leg bent, shoulders slumped, head hung,
+// strokes of dismay above him; the pistol lies on the ground.
+void kneel(QPainter &p) {
+    Figure f;
+    const P drop(0, 4);                   // the upper body sinks with the hip
+    const P hip = kHip + drop;
+    f.layer(0);
+    // Back leg: knee on the ground, shin and boot flat behind.
+    f.limb3(hip + P(-2, 0), P(20, 45.5), P(14, 45.5), 3, kTrousers);
+    f.poly(QPolygonF{P(9, 44), P(13, 44), P(14, 47), P(9, 47)}, kBoot);
+    f.push(QTransform::fromTranslate(drop.x(), drop.y()));
+    f.push(turnAbout(kHip, 14));
+    arm(f, kBackShoulder, P(20, 30), P(21, 34));
+    hand(f, P(21, 34.5));
+    coat(f);
+    bandana(f);
+    f.push(turnAbout(kNeck, 38));
+    head(f, kHeadCentre, false);
+    f.dot(kHeadCentre + P(2.2, 0.5), kEye);
+    f.limb(kHeadCentre + P(1, 3.3), kHeadCentre + P(3.5, 3.8), 1, kMoustache, false);
+    hat(f, kHeadCentre + P(0, -3.5));
+    f.pop();
+    f.pop();
+    f.pop();
+    // Front leg, over the coat's flap: thigh forward, shin straight down.
+    f.layer(1);
+    leg(f, hip + P(2, -1), P(34, 38.5), P(33, 47));
+    f.push(QTransform::fromTranslate(drop.x(), drop.y()));
+    f.push(turnAbout(kHip, 14));
+    const P knee = P(33.5, 37.5) - drop;
+    const P handAt = turnAbout(kHip, 14).inverted().map(knee);
+    arm(f, kFrontShoulder, P(28, 30), handAt + P(-1, 0));
+    hand(f, handAt);
+    f.pop();
+    f.pop();
+    f.render(p);
+    Figure gun;
+    pistol(gun, P(41, 44), -6);
+    gun.render(p);
+    p.setPen(QPen(kGloom, 1));
+    for (int i = 0; i < 4; ++i) {
+        const double x = 26 + i * 3, top = 3 + (i % 2) * 2;
+        p.drawLine(QPointF(x, top), QPointF(x, top + 7 - (i % 2) * 2));
     }
 }
 
@@ -418,19 +590,21 @@ QImage makeSpriteSheet() {
     return sheet;
 }
 
-QImage makeIcon() {
-    QImage icon(32, 32, QImage::Format_ARGB32);
+QImage makeIcon(int size) {
+    QImage icon(size, size, QImage::Format_ARGB32);
     icon.fill(Qt::transparent);
     QPainter p(&icon);
     p.setRenderHint(QPainter::Antialiasing, false);
-    // The head and hat of the idle pose, scaled up to fill the icon.
-    p.translate(16, 16.5);
-    p.scale(1.45, 1.45);
-    p.translate(-23.5, -14.5);
+    // The head and hat of the standing figure, filling the icon.
+    const double s = size / 32.0 * 1.3;
+    p.translate(size / 2.0, size * 0.53);
+    p.scale(s, s);
+    p.translate(-kHeadCentre.x() - 0.5, -kHeadCentre.y() + 1);
     Figure f;
-    f.poly(QPolygonF{P(19, 22), P(27, 22), P(28, 25), P(18, 25)}, kCoat);
-    head(f, P(23, 17));
-    hat(f, P(23, 13));
+    f.poly(QPolygonF{P(18.5, 22), P(29.5, 22), P(31, 27), P(17, 27)}, kCoat);
+    bandana(f);
+    head(f, kHeadCentre);
+    hat(f, kHeadCentre + P(0, -3.5));
     f.render(p);
     p.end();
     return icon;

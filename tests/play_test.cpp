@@ -1,0 +1,166 @@
+// The real tarvo on a display server of its own, played with real key events
+// and judged by what the window shows on screen. The same cases run under X11
+// (Xvfb) and Wayland (sway): TARVO_SESSION=x11 or wayland picks the server,
+// which is started once for all of them. With TARVO_SCREENSHOTS=DIR, each
+// case leaves a picture of the whole screen there at its end.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include "wlsession.h"
+#include "xsession.h"
+
+namespace tarvo::testing {
+namespace {
+
+class PlayTest : public ::testing::Test {
+protected:
+    static inline std::unique_ptr<Session> session;
+    static void SetUpTestSuite() {
+        if (qgetenv("TARVO_SESSION") == "wayland") session = std::make_unique<Sway>();
+        else session = std::make_unique<Xvfb>();
+    }
+    static void TearDownTestSuite() { session.reset(); }
+
+    std::unique_ptr<Game> game;
+    void SetUp() override {
+        ASSERT_TRUE(session->ok()) << session->error().toStdString();
+        game = std::make_unique<Game>(*session);
+        ASSERT_TRUE(game->ok()) << "no window with the two figures at start-up\n" << game->output().toStdString();
+    }
+    void TearDown() override {
+        keepScreen("");
+        game.reset();
+        session->setScale(1);
+    }
+    QImage stage() { return game->stage(); }
+    // With TARVO_SCREENSHOTS set, the screen as it is now, for a person to look at.
+    void keepScreen(const QString &what) {
+        const QString dir = qEnvironmentVariable("TARVO_SCREENSHOTS");
+        if (dir.isEmpty()) return;
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        session->screen().save(QString("%1/%2-%3%4.png").arg(dir, qgetenv("TARVO_SESSION"), info->name(), what));
+    }
+    void startBout() { ASSERT_TRUE(StartBout(*game)) << "Ctrl+S shows Ready?"; }
+};
+
+TEST_F(PlayTest, TheWindowAsAPlayerFirstSeesIt) {
+    const QImage s = stage();
+    QImage white(200, 50, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    EXPECT_EQ(BannerOf(s), white) << "the banner strip is white";
+    EXPECT_EQ(Slot1P(s), Cell(0, 1));
+    EXPECT_EQ(Slot2P(s), Cell(0, 0));
+    EXPECT_GT(game->stageTop(), 10) << "a menu bar above the 200 x 100 stage";
+    // The launcher entry is io.tarvo.tarvo.desktop, with StartupWMClass=TARVO for X11.
+    EXPECT_EQ(session->appId("TARVO"), qgetenv("TARVO_SESSION") == "wayland" ? "io.tarvo.tarvo" : "TARVO");
+    // Where the window is larger than the stage, the rest is white too.
+    const QImage w = game->window();
+    for (int y = game->stageTop(); y < w.height(); ++y)
+        for (int x = y < game->stageTop() + 100 ? 200 : 0; x < w.width(); ++x)
+            ASSERT_EQ(w.pixel(x, y), 0xffffffffu) << x << "," << y;
+}
+
+TEST_F(PlayTest, CtrlSShowsReadyAndTurnsTheFiguresToFace) {
+    startBout();
+    const QImage s = stage();
+    EXPECT_EQ(Slot1P(s), Cell(0, 0));
+    EXPECT_EQ(Slot2P(s), Cell(0, 1));
+}
+
+TEST_F(PlayTest, EitherShiftAloneAndRightArrowAreTheTriggers) {
+    auto fouled = [&](const char *banner, int column, int row, bool left) {
+        return game->waitFor([=](const QImage &s) {
+            return Shows(s, banner) && (left ? Slot1P(s) : Slot2P(s)) == Cell(column, row);
+        }, 2000) >= 0;
+    };
+    startBout();
+    game->key("Shift_L");
+    EXPECT_TRUE(fouled("fall1p.bmp", 7, 0, true)) << "left Shift alone is mask 1";
+    startBout();
+    game->key("Shift_R");
+    EXPECT_TRUE(fouled("fall1p.bmp", 7, 0, true)) << "right Shift alone is mask 1";
+    startBout();
+    game->key("Right");
+    EXPECT_TRUE(fouled("fall2p.bmp", 7, 1, false)) << "Right arrow is key 39";
+    startBout();
+    game->key("KP_Right");
+    EXPECT_TRUE(fouled("fall2p.bmp", 7, 1, false)) << "the keypad's Right arrow too";
+    startBout();
+    game->key("ctrl+shift+a");
+    game->key("a");
+    QThread::msleep(200);
+    EXPECT_TRUE(Shows(stage(), "ready.bmp")) << "other keys are no foul";
+}
+
+TEST_F(PlayTest, APersonAgainstAPersonBout) {
+    game->key("ctrl+s");
+    const qint64 kill = game->waitFor([](const QImage &s) { return Shows(s, "kill.bmp"); }, 6000);
+    ASSERT_GE(kill, 0);
+    EXPECT_GE(kill, 2900);
+    EXPECT_LE(kill, 4050);
+    game->key("Right");
+    ASSERT_GE(game->waitFor([](const QImage &s) { return Shows(s, "bung.bmp") && Slot2P(s) == Cell(1, 1); }, 1000), 0);
+    const qint64 win = game->waitFor([](const QImage &s) { return Shows(s, "win2p.bmp"); }, 3000);
+    ASSERT_GE(win, 0);
+    EXPECT_GE(win, 800);
+    EXPECT_LE(win, 1300);
+    const QImage s = stage();
+    EXPECT_GE(DeathPose(Slot1P(s), 0), 2) << "1P lies dead";
+    EXPECT_EQ(Slot2P(s), Cell(8, 1)) << "2P stands victorious";
+}
+
+TEST_F(PlayTest, AFoulBout) {
+    startBout();
+    QThread::msleep(500);
+    game->key("shift");
+    ASSERT_GE(game->waitFor([](const QImage &s) { return Shows(s, "fall1p.bmp"); }, 1000), 0);
+    const QImage s = stage();
+    EXPECT_EQ(Slot1P(s), Cell(7, 0));
+    EXPECT_EQ(Slot2P(s), Cell(0, 1));
+    QThread::msleep(4500);
+    EXPECT_TRUE(Shows(stage(), "fall1p.bmp")) << "no KILL after a foul";
+}
+
+TEST_F(PlayTest, F12ShowsTheScoreAndTheKeyboardComesBack) {
+    startBout();
+    game->key("Right"); // 2P fouls: 1 to 0
+    ASSERT_GE(game->waitFor([](const QImage &s) { return Shows(s, "fall2p.bmp"); }, 1000), 0);
+    game->key("F12");
+    const QString box = "対戦成績";
+    for (int i = 0; i < 200 && !session->hasWindow(box); ++i) QThread::msleep(10);
+    ASSERT_TRUE(session->hasWindow(box)) << "a window titled 対戦成績";
+    EXPECT_FALSE(session->grab(box).isNull()) << "the box is on screen";
+    keepScreen("-box");
+    session->focus(box);
+    game->key("Return");
+    for (int i = 0; i < 200 && session->hasWindow(box); ++i) QThread::msleep(10);
+    EXPECT_FALSE(session->hasWindow(box)) << "Return closes it";
+    session->focus("TARVO");
+    startBout();
+    game->key("shift");
+    EXPECT_GE(game->waitFor([](const QImage &s) { return Shows(s, "fall1p.bmp"); }, 1000), 0)
+        << "the game window has the keyboard again";
+}
+
+TEST_F(PlayTest, AtTwiceTheScaleEveryPictureIsDoubledPixelForPixel) {
+    game.reset();
+    session->setScale(2);
+    game = std::make_unique<Game>(*session);
+    ASSERT_TRUE(game->ok()) << "no window with the two figures at twice the size\n" << game->output().toStdString();
+    startBout();
+    const QImage big = game->deviceStage();
+    ASSERT_EQ(big.size(), QSize(400, 200));
+    const QImage ready = Asset("ready.bmp"), sheet = Asset("sprites.bmp");
+    // Nearest neighbour: every device pixel is its picture pixel, no new colours.
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 400; ++x) {
+            QRgb want = 0xffffffffu;
+            if (y < 100) want = ready.pixel(x / 2, y / 2);
+            else if (x < 100) want = sheet.pixel(x / 2, y / 2 - 50); // 1P: cell (0, 0)
+            else if (x >= 300) want = sheet.pixel(x / 2 - 150, y / 2); // 2P: cell (0, 1)
+            ASSERT_EQ(big.pixel(x, y), want) << x << "," << y;
+        }
+}
+
+} // namespace
+} // namespace tarvo::testing

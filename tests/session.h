@@ -1,0 +1,150 @@
+// What the tests that play the real game need from a display server, and the
+// game on it: one interface, with an X11 (Xvfb, XTest) and a Wayland (sway,
+// a virtual keyboard, grim) implementation, so that the same test bodies run
+// on both.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QThread>
+
+#include <functional>
+
+namespace tarvo::testing {
+
+// A display server of the test's own, with a keyboard and a way to look at
+// the screen.
+class Session {
+public:
+    virtual ~Session() = default;
+    // Whether the server runs and takes key presses; why not, if it does not.
+    virtual bool ok() const = 0;
+    virtual QString error() const { return {}; }
+    // Points a program's environment at this server.
+    virtual void prepare(QProcessEnvironment &env) const = 0;
+    // Real key presses, as xdotool names them: "ctrl+s", "shift", "Shift_R", "Right", "F12"...
+    // Each key goes down in order and comes up in reverse order.
+    virtual void key(const QString &keys) = 0;
+    // Whether a window with exactly this title is on screen.
+    virtual bool hasWindow(const QString &title) = 0;
+    // The inside of that window as it is on screen (menu bar included, no
+    // frame), in device pixels; null when there is no such window.
+    virtual QImage grab(const QString &title) = 0;
+    // The whole screen, in device pixels.
+    virtual QImage screen() = 0;
+    // What the desktop matches that window with its launcher entry by: the
+    // application id under Wayland, the window class under X11.
+    virtual QString appId(const QString &title) = 0;
+    // Gives that window the keyboard, where the server does not do it itself.
+    virtual void focus(const QString &title) = 0;
+    // The scale at which the next programs started run (1 or 2).
+    virtual void setScale(int scale) = 0;
+    virtual int scale() const = 0;
+};
+
+inline QImage Asset(const QString &name) {
+    return QImage(QString(TARVO_ASSETS_DIR) + "/" + name).convertToFormat(QImage::Format_RGB32);
+}
+inline QImage Cell(int column, int row) { return Asset("sprites.bmp").copy(50 * column, 50 * row, 50, 50); }
+inline QImage BannerOf(const QImage &stage) { return stage.copy(0, 0, 200, 50); }
+inline QImage Slot1P(const QImage &stage) { return stage.copy(0, 50, 50, 50); }
+inline QImage Slot2P(const QImage &stage) { return stage.copy(150, 50, 50, 50); }
+inline bool Shows(const QImage &stage, const char *banner) { return BannerOf(stage) == Asset(banner); }
+// The death pose column (2..6) that a slot shows in `row`, or -1.
+inline int DeathPose(const QImage &slot, int row) {
+    for (int c = 2; c <= 6; ++c)
+        if (slot == Cell(c, row)) return c;
+    return -1;
+}
+// `img` made `n` times smaller by taking one pixel of each n x n block.
+inline QImage Shrunk(const QImage &img, int n) {
+    if (n == 1 || img.isNull()) return img;
+    QImage out(img.width() / n, img.height() / n, QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) out.setPixel(x, y, img.pixel(n * x, n * y));
+    return out;
+}
+
+#ifdef TARVO_BINARY
+// The game, running on a session. It finds the stage in its window by the two
+// figures that stand there at start-up: the stage keeps to the top left of the
+// window under the menu bar, whatever size the window is given.
+class Game {
+public:
+    explicit Game(Session &s, QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+                  const QString &program = TARVO_BINARY, const QStringList &prefix = {}, int startMs = 20000)
+        : s_(s) {
+        s.prepare(env);
+        if (!env.contains("PULSE_SERVER")) env.insert("PULSE_SERVER", "unix:/nonexistent/tarvo-test");
+        proc_.setProcessEnvironment(env);
+        proc_.setProcessChannelMode(QProcess::MergedChannels);
+        if (prefix.isEmpty()) proc_.start(program, {});
+        else proc_.start(prefix.first(), prefix.mid(1) + QStringList{program});
+        const int n = s.scale();
+        const QImage left = Cell(0, 1).scaled(50 * n, 50 * n), right = Cell(0, 0).scaled(50 * n, 50 * n);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < startMs && proc_.state() != QProcess::NotRunning && top_ < 0) {
+            const QImage w = s.grab("TARVO");
+            for (int y = 0; y + 100 * n <= w.height() && w.width() >= 200 * n && top_ < 0; ++y)
+                if (w.copy(0, y + 50 * n, 50 * n, 50 * n) == left && w.copy(150 * n, y + 50 * n, 50 * n, 50 * n) == right)
+                    top_ = y;
+            if (top_ < 0) QThread::msleep(20);
+        }
+        if (top_ >= 0) {
+            QThread::msleep(150);
+            s.focus("TARVO");
+        }
+    }
+    ~Game() {
+        if (proc_.state() != QProcess::NotRunning) {
+            proc_.terminate();
+            if (!proc_.waitForFinished(5000)) proc_.kill();
+        }
+    }
+    // Whether the window showed up with its two figures.
+    bool ok() const { return top_ >= 0; }
+    QProcess &process() { return proc_; }
+    QString output() { return QString::fromLocal8Bit(proc_.readAll()); }
+    void key(const QString &keys) { s_.key(keys); }
+
+    // The window, and the 200 x 100 stage in it, in device pixels.
+    QImage window() const { return s_.grab("TARVO"); }
+    QImage deviceStage() const {
+        const QImage w = window();
+        const int n = s_.scale();
+        return w.isNull() || top_ < 0 ? QImage() : w.copy(0, top_, 200 * n, 100 * n);
+    }
+    // The stage in its own pixels.
+    QImage stage() const { return Shrunk(deviceStage(), s_.scale()); }
+    // Where the stage begins below the window's top edge, in device pixels.
+    int stageTop() const { return top_; }
+
+    // Polls the stage until `want` holds or `ms` pass; the time it took, or -1.
+    qint64 waitFor(const std::function<bool(const QImage &)> &want, int ms) const {
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            if (want(stage())) return clock.elapsed();
+            QThread::msleep(5);
+        } while (clock.elapsed() < ms);
+        return -1;
+    }
+
+private:
+    Session &s_;
+    QProcess proc_;
+    int top_ = -1;
+};
+
+// Ctrl+S, then the Ready? banner within two seconds.
+inline bool StartBout(Game &game) {
+    game.key("ctrl+s");
+    return game.waitFor([](const QImage &s) { return Shows(s, "ready.bmp"); }, 2000) >= 0;
+}
+#endif
+
+} // namespace tarvo::testing
