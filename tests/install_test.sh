@@ -13,19 +13,8 @@ for f in usr/bin/tarvo usr/share/applications/io.tarvo.tarvo.desktop usr/share/m
     [ -e "$dest/$f" ] || { echo "missing: /$f"; exit 1; }
 done
 desktop-file-validate "$dest/usr/share/applications/io.tarvo.tarvo.desktop"
-meta=$dest/usr/share/metainfo/io.tarvo.tarvo.metainfo.xml
-# Valid on AppStream 0.16 and 1.x, warnings included. The homepage is there
-# exactly when the build names one; without one, AppStream 1.x warns that it
-# is missing, and that one warning (and no other) is let through as a note.
-lenient=()
-if [ -n "$homepage" ]; then
-    grep -qF "<url type=\"homepage\">$homepage</url>" "$meta" || { echo "homepage $homepage missing"; exit 1; }
-else
-    ! grep -q 'type="homepage"' "$meta" || { echo "a homepage although none is configured"; exit 1; }
-    version=$(appstreamcli --version | sed -n 's/.*version: *//p')
-    if [ "${version%%.*}" -ge 1 ]; then lenient=(--override=url-homepage-missing=info); fi
-fi
-appstreamcli validate --no-net --pedantic --explain "${lenient[@]}" "$meta"
+source "$(dirname "$0")/appstream.sh"
+tarvo_validate_metainfo "$dest/usr/share/metainfo/io.tarvo.tarvo.metainfo.xml" "$homepage"
 grep -qx 'Exec=/.*/bin/tarvo' "$dest/usr/share/applications/io.tarvo.tarvo.desktop"
 grep -qx 'Icon=tarvo' "$dest/usr/share/applications/io.tarvo.tarvo.desktop"
 echo "install: 1 passed, 0 failed"
