@@ -1,18 +1,12 @@
 // The floor the game is measured against: a bare Qt window that loads the same
 // toolkit pieces (a main window with the same Japanese menu bar, a 200 x 100
-// white client area, an audio output opened through Qt Multimedia) and repaints
-// on every key press, but has no game in it.
+// white client area) and repaints on every key press, but has no game in it.
 #include <QApplication>
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMainWindow>
-#include <QMediaDevices>
 #include <QMenuBar>
 #include <QPainter>
-#include <memory>
 
 namespace {
 
@@ -49,21 +43,11 @@ public:
         help->addSeparator();
         help->addAction("対戦成績")->setShortcut(QKeySequence("F12"));
         layout()->setSizeConstraint(QLayout::SetFixedSize);
-        QAudioFormat f;
-        f.setSampleRate(22050);
-        f.setChannelCount(1);
-        f.setSampleFormat(QAudioFormat::UInt8);
-        const QAudioDevice dev = QMediaDevices::defaultAudioOutput();
-        if (!dev.isNull()) {
-            sink_ = std::make_unique<QAudioSink>(dev, f);
-            sink_->start(); // push mode, nothing written: the output is open
-        }
     }
 protected:
     void keyPressEvent(QKeyEvent *) override { area_->flip(); }
 private:
     Area *area_;
-    std::unique_ptr<QAudioSink> sink_;
 };
 
 } // namespace

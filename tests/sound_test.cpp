@@ -1,11 +1,16 @@
 // The real player against a real sound server of the test's own, heard
-// through the null sink's monitor; and the same player with no server at all.
+// through the null sink's monitor (TARVO_SOUND_SERVER=pulseaudio or
+// pipewire: the same cases against each); and the same player with no server
+// at all.
 #include "platform/wav_image.h"
 #include "platform/wav_player.h"
 #include "pulse_server.h"
+#include "window/form1.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -17,7 +22,7 @@
 namespace tarvo::testing {
 namespace {
 
-std::unique_ptr<PulseServer> server; // started by main() when TARVO_SOUND_SERVER is set
+std::unique_ptr<SoundServer> server; // started by main() when TARVO_SOUND_SERVER is set
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -57,31 +62,68 @@ double bestLikeness(const Bytes &rec, long at, const Bytes &wav, size_t count) {
 class SoundServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!server) GTEST_SKIP() << "run with TARVO_SOUND_SERVER=1";
+        if (!server) GTEST_SKIP() << "run with TARVO_SOUND_SERVER=pulseaudio or pipewire";
         ASSERT_TRUE(server->ok()) << server->log().toStdString();
+        clock.start();
+    }
+    void TearDown() override {
+        // A case that stopped or paused the server leaves it running again.
+        server->resume();
+        if (!server->ok()) { EXPECT_TRUE(server->start()) << server->log().toStdString(); }
     }
     Bytes record(const std::function<void()> &play, int ms) {
-        PulseServer::Recording rec(*server);
+        SoundServer::Recording rec(*server, clock);
+        EXPECT_TRUE(rec.waitUntilDelivering()) << "the monitor records nothing";
         play();
         runFor(ms);
-        Bytes out = rec.stop();
+        return keep(rec.stop());
+    }
+    static Bytes keep(Bytes out) {
         if (const char *dump = getenv("TARVO_DUMP_RECORDING")) {
             std::ofstream f(dump, std::ios::binary);
             f.write(reinterpret_cast<const char *>(out.data()), std::streamsize(out.size()));
         }
         return out;
     }
+    // Plays `wav` again and again, each time the one before has been refused
+    // or has ended, until the recording hears it. Gives when (on `clock`) the
+    // first audible sample was played, and where it is, or {-1, -1}.
+    std::pair<qint64, long> playUntilHeard(WavPlayer &p, SoundServer::Recording &rec, const Bytes &wav, int ms) {
+        const long from = rec.samplesSoFar();
+        QElapsedTimer c;
+        c.start();
+        while (c.elapsed() < ms) {
+            if (!p.playing()) p.play(wav.data(), wav.size());
+            runFor(10);
+            const long first = AudibleSpan(rec.soFar(), 3, from).first;
+            if (first >= 0) return {rec.timeOf(first), first};
+        }
+        return {-1, -1};
+    }
+    // Tells the figure to whoever reads the test's output.
+    static void tell(const std::string &key, double value, const char *unit) {
+        ::testing::Test::RecordProperty(key, std::to_string(value));
+        std::printf("[ %s ] %s: %.1f %s\n", SoundServer::Name(server->kind()), key.c_str(), value, unit);
+    }
+    QElapsedTimer clock;
     WavPlayer player;
 };
 
 TEST_F(SoundServerTest, SoundOneOhOneIsHeardForItsWholeLength) {
     const Bytes wav = sound(101);
     QElapsedTimer clock;
+    QString streams;
     Bytes rec = record([&] {
         clock.start();
         player.play(wav.data(), wav.size());
         EXPECT_LT(clock.elapsed(), 250) << "play returns at once";
-    }, 2300);
+        runFor(500);
+        server->pactl({"list", "sink-inputs"}, &streams);
+    }, 1800);
+    // What a volume mixer shows of the playing sound.
+    for (const char *property : {"application.name = \"TARVO\"", "application.id = \"io.tarvo.tarvo\"",
+                                 "application.icon_name = \"tarvo\"", "media.role = \"game\""})
+        EXPECT_TRUE(streams.contains(property)) << property << " in\n" << streams.toStdString();
     const auto [first, last] = AudibleSpan(rec);
     ASSERT_GE(first, 0) << "nothing was heard";
     // The sound lasts 1.56 s; its last tenth of a second is a fade below the
@@ -152,6 +194,117 @@ TEST_F(SoundServerTest, BytesThatAreNoWavStaySilent) {
     EXPECT_FALSE(player.playing());
 }
 
+TEST_F(SoundServerTest, AfterASoundTheSinkStaysQuietUntilTheNext) {
+    const Bytes a = sound(107), b = sound(104);
+    SoundServer::Recording rec(*server, clock);
+    ASSERT_TRUE(rec.waitUntilDelivering());
+    player.play(a.data(), a.size());
+    runFor(1100 + 2000); // 107, then two seconds
+    const long next = rec.samplesSoFar();
+    player.play(b.data(), b.size());
+    runFor(800);
+    const Bytes r = keep(rec.stop());
+    const auto [first, last] = AudibleSpan(r, 3, 0, next);
+    ASSERT_GE(first, 0) << "107 was not heard";
+    const long end = first + 24255 + 220; // 107's length from its first audible sample
+    ASSERT_GT(next - end, 22050 * 3 / 2) << "the recording does not cover the time after 107";
+    const int loud = LoudWindows(r, end, next);
+    tell("loud 10 ms windows in the 2 s after a sound", loud, "");
+    EXPECT_EQ(loud, 0) << "the sink is not quiet after the sound has ended";
+    EXPECT_EQ(AudibleSpan(r, 3, end, next).first, -1) << "a sample far from the midpoint after the sound";
+    const auto [bFirst, bLast] = AudibleSpan(r, 3, next);
+    ASSERT_GE(bFirst, 0) << "the next sound was not heard";
+    EXPECT_GT(bestLikeness(r, bFirst, b, 4000), 0.8) << "it is 104 that plays next";
+}
+
+TEST_F(SoundServerTest, ASoundAfterTheServerHasBeenGoneIsHeard) {
+    const Bytes w104 = sound(104), w101 = sound(101);
+    QElapsedTimer call;
+    runFor(300); // the player has found the server
+    {
+        SCOPED_TRACE("the server killed for 6 s, then started again");
+        server->stop();
+        call.start();
+        player.play(w101.data(), w101.size());
+        EXPECT_LT(call.elapsed(), 50) << "play returns at once";
+        runFor(6000);
+        ASSERT_TRUE(server->start()) << server->log().toStdString();
+        const qint64 back = clock.elapsed();
+        SoundServer::Recording rec(*server, clock);
+        const auto [heard, at] = playUntilHeard(player, rec, w104, 8000);
+        ASSERT_GE(heard, 0) << "no sound was heard after the server came back";
+        tell("ms from the server's return to the first sound heard (after a 6 s outage)", double(heard - back), "ms");
+        EXPECT_LT(heard - back, 3000);
+        runFor(600);
+        EXPECT_GT(bestLikeness(keep(rec.stop()), at, w104, 4000), 0.8) << "it is 104 that was heard";
+    }
+    {
+        SCOPED_TRACE("no server at a new player's first sound, the server started later");
+        server->stop();
+        WavPlayer fresh;
+        call.start();
+        fresh.play(w101.data(), w101.size());
+        EXPECT_LT(call.elapsed(), 50) << "play returns at once";
+        runFor(1000);
+        EXPECT_FALSE(fresh.playing());
+        ASSERT_TRUE(server->start()) << server->log().toStdString();
+        const qint64 back = clock.elapsed();
+        SoundServer::Recording rec(*server, clock);
+        const auto [heard, at] = playUntilHeard(fresh, rec, w104, 8000);
+        ASSERT_GE(heard, 0) << "no sound was heard once the server had started";
+        tell("ms from the server's start to the first sound heard (none at the first sound)", double(heard - back), "ms");
+        EXPECT_LT(heard - back, 3000);
+        runFor(600);
+        EXPECT_GT(bestLikeness(keep(rec.stop()), at, w104, 4000), 0.8) << "it is 104 that was heard";
+    }
+}
+
+TEST_F(SoundServerTest, WhileTheServerHangsTheGameGoesOnAndItsSoundComesBackAfter) {
+    Form1 form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    runFor(300); // the game's player has found the server
+    server->pause();
+    QElapsedTimer c;
+    // A foul during Ready?: a foul sound is started.
+    form.action(MenuItem::Start)->trigger();
+    runFor(300);
+    ASSERT_TRUE(form.BannerShows(Holder::Image3)) << "Ready? is shown";
+    c.start();
+    QTest::keyPress(&form, Qt::Key_Right);
+    EXPECT_LT(c.elapsed(), 100) << "the key press was handled at once";
+    EXPECT_TRUE(form.BannerShows(Holder::Image9)) << "2P's foul is shown";
+    EXPECT_EQ(form.duel().state.wins1P, 1);
+    // A whole bout on the timer: KILL, a shot, the result with its sound.
+    form.action(MenuItem::Start)->trigger();
+    c.start();
+    while (!form.BannerShows(Holder::Image2) && c.elapsed() < 6000) QTest::qWait(5);
+    ASSERT_TRUE(form.BannerShows(Holder::Image2)) << "the timer went on ticking to KILL";
+    EXPECT_GE(c.elapsed(), 2950);
+    EXPECT_LE(c.elapsed(), 4100);
+    QTest::keyPress(&form, Qt::Key_Shift);
+    c.start();
+    while (!form.BannerShows(Holder::Image5) && c.elapsed() < 3000) QTest::qWait(5);
+    EXPECT_TRUE(form.BannerShows(Holder::Image5)) << "the bout was resolved for 1P";
+    EXPECT_LE(c.elapsed(), 1300);
+    EXPECT_EQ(form.stageImage().copy(0, 50, 50, 50),
+              form.holderPicture(Holder::Image1).toImage().convertToFormat(QImage::Format_RGB32).copy(400, 0, 50, 50))
+        << "1P stands victorious on the stage";
+    EXPECT_EQ(form.duel().state.wins1P, 2);
+    server->resume();
+    runFor(1600); // a sound the server could not start in time is dropped by then
+    const Bytes wav = sound(101);
+    const Bytes rec = record([&] {
+        const std::vector<std::uint8_t> image = form.LoadSoundResource(101);
+        form.PlaySoundFromMemory(image.data(), image.size());
+        runFor(2000);
+    }, 100);
+    const auto [first, last] = AudibleSpan(rec);
+    ASSERT_GE(first, 0) << "no sound after the server went on again";
+    EXPECT_GT(seconds(last - first), 1.4);
+    EXPECT_GT(bestLikeness(rec, first, wav, 4000), 0.8) << "it is sound 101 that plays";
+}
+
 TEST(NoSoundServer, PlayingReturnsAtOnceAndStaysSilent) {
     if (server) GTEST_SKIP() << "a server is running";
     WavPlayer player;
@@ -168,9 +321,9 @@ TEST(NoSoundServer, PlayingReturnsAtOnceAndStaysSilent) {
 } // namespace tarvo::testing
 
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     if (!qEnvironmentVariableIsEmpty("TARVO_SOUND_SERVER")) {
-        tarvo::testing::server = std::make_unique<tarvo::testing::PulseServer>();
+        tarvo::testing::server = std::make_unique<tarvo::testing::SoundServer>();
         qputenv("PULSE_SERVER", tarvo::testing::server->address().toLocal8Bit());
     }
     ::testing::InitGoogleTest(&argc, argv);

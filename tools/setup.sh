@@ -1,12 +1,12 @@
 # Sourced by ./run and ./test: installs what is missing, configures, builds.
 # Usage: tarvo_setup BUILD_DIR [extra Debian packages...]
 
-TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
+TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpulse-dev
   fonts-noto-cjk)
 TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick dpkg-dev
-  libx11-dev libxtst-dev pulseaudio pulseaudio-utils sox strace
+  libx11-dev libxtst-dev pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon sox strace
   fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream lintian devscripts
-  sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind libpulse-dev)
+  sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind)
 # tools/check-on-debian13: makes a Debian 13 root from Debian's packages.
 TARVO_DEBIAN13_PACKAGES=(mmdebstrap)
 

@@ -1,35 +1,41 @@
-// Plays one WAV image at a time from memory through Qt Multimedia, reading the
-// samples in place. A new sound stops the one playing. Where nothing can be
-// played (no sound server, no device, no PCM) it stays silent.
+// Plays one WAV image at a time from memory through the PulseAudio client
+// library, which both PulseAudio and PipeWire's PulseAudio layer serve.
+//
+// All talk with the sound server happens on the player's own main-loop
+// thread: play() copies the samples, hands them over and returns without
+// waiting for the server, whatever state the server is in (gone, starting,
+// hanging, slow). Each sound gets its own playback stream, which is drained
+// and released as soon as its data has played, so nothing runs between
+// sounds. A new sound releases the stream still playing at once and starts
+// from its beginning. The connection waits for a server that is not there
+// yet and is rebuilt whenever it is lost; a sound tried while no server is
+// reachable is simply not heard.
 #pragma once
 
-#include <QAudioFormat>
-#include <QBuffer>
-#include <QByteArray>
-#include <QObject>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-class QAudioSink;
-
 namespace tarvo {
 
-class WavPlayer : public QObject {
-    Q_OBJECT
+class WavPlayer {
 public:
-    explicit WavPlayer(QObject *parent = nullptr);
-    ~WavPlayer() override;
+    WavPlayer();
+    ~WavPlayer();
+    WavPlayer(const WavPlayer &) = delete;
+    WavPlayer &operator=(const WavPlayer &) = delete;
 
+    // Starts the image's sound (cutting off the one playing) and returns at once.
     void play(const std::uint8_t *image, std::size_t size);
+    // Stops the sound playing, if any; returns at once.
     void stop();
-    // Whether a sound is being played right now.
+    // Whether a sound has been handed over and not yet ended or been refused.
     bool playing() const;
 
+    struct Loop; // the main-loop side, private to the player
+
 private:
-    std::unique_ptr<QAudioSink> sink_;
-    QByteArray samples_;
-    QBuffer buffer_;
+    std::unique_ptr<Loop> loop_;
 };
 
 } // namespace tarvo

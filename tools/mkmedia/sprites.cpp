@@ -30,12 +30,13 @@ const QColor kSteel(186, 188, 202);
 const QColor kSteelDark(104, 104, 120);
 const QColor kBlood(232, 22, 22);
 const QColor kBloodDark(132, 0, 8);
-const QColor kSmoke(132, 132, 142);
-const QColor kSmokeLight(186, 186, 194);
+const QColor kSmoke(146, 146, 156);
+const QColor kSmokeLight(214, 214, 222);
 const QColor kShadow(196, 196, 196);
 const QColor kGloom(56, 56, 176);
-const QColor kBlueBolt(30, 90, 255);
-const QColor kRedBolt(255, 40, 40);
+const QColor kBoltGlow(60, 140, 255);
+const QColor kBoltCore(255, 255, 200);
+const QColor kBoltAura(150, 200, 255);
 const QColor kSpark(255, 236, 120);
 
 using P = QPointF;
@@ -179,8 +180,11 @@ void hat(Figure &f, P brimCentre, double tilt = 0) {
 }
 
 // The pistol held at grip, pointing along degrees (0: forward).
-void pistol(Figure &f, P grip, double degrees) {
-    f.push(turnAbout(grip, degrees));
+void pistol(Figure &f, P grip, double degrees, double scale = 1) {
+    QTransform t = turnAbout(grip, degrees);
+    t = QTransform::fromTranslate(-grip.x(), -grip.y()) * QTransform::fromScale(scale, scale) *
+        QTransform::fromTranslate(grip.x(), grip.y()) * t;
+    f.push(t);
     const P g = grip;
     f.poly(QPolygonF{g + P(-1.5, -2.2), g + P(8, -2.2), g + P(8, -0.6), g + P(2.5, -0.6), g + P(2.5, 0.6),
                      g + P(1, 0.6), g + P(0.5, 3.2), g + P(-2, 3.2), g + P(-1, -0.6)}, kSteel);
@@ -277,9 +281,11 @@ void idle(QPainter &p) {
     hand(f, P(19, 34.5));
     standing(f);
     f.layer(1);
-    arm(f, kFrontShoulder, P(28.5, 30), P(29, 33));
-    pistol(f, P(29, 34), 95);
-    hand(f, P(29, 33.5));
+    // The gun arm hangs a little clear of the coat, so the pistol hangs
+    // against the ground behind him, barrel straight down.
+    arm(f, kFrontShoulder, P(30, 29.5), P(32.5, 32.5));
+    pistol(f, P(33, 33.5), 90, 1.2);
+    hand(f, P(33, 33.5));
     f.render(p);
 }
 
@@ -299,86 +305,161 @@ void aim(QPainter &p) {
 void victory(QPainter &p) {
     Figure f;
     f.layer(0);
-    arm(f, kBackShoulder, P(19, 30), P(19, 34));
-    hand(f, P(19, 34.5));
+    // The free fist on the hip, elbow out.
+    arm(f, kBackShoulder, P(14.5, 29.5), P(18.5, 33));
     standing(f);
     f.layer(1);
-    arm(f, kFrontShoulder, P(32, 24), P(33, 18));
-    pistol(f, P(33, 17), -90);
-    hand(f, P(33, 17.5));
+    hand(f, P(19, 33.5));
+    // The pistol held up by the shoulder, just fired.
+    const P grip(35, 22);
+    arm(f, kFrontShoulder, P(31.5, 28), grip + P(0, 1.5));
+    pistol(f, grip, -60);
+    hand(f, grip + P(0, 0.5));
     f.render(p);
-    // Two pixels of smoke from the muzzle, curling over to the left.
-    const P m = muzzle(P(33, 17), -90);
-    const P path[] = {{0, 0}, {0, -1}, {1, -2}, {1, -3}, {1, -4}, {0, -5}, {-1, -6}, {-2, -6}, {-3, -7}, {-3, -8}, {-2, -9}, {-1, -9}};
-    for (size_t i = 0; i < std::size(path); ++i) {
-        const QColor c = i < 6 ? kSmoke : kSmokeLight;
-        px(p, m + path[i] + P(0, -1), c);
-        px(p, m + path[i] + P(1, -1), c);
-    }
+    // A grin under the moustache.
+    for (int x = 26; x <= 28; ++x) px(p, P(x, 20), Qt::white);
+    px(p, P(25, 20), kEye);
+    px(p, P(29, 20), kEye);
+    for (int x = 26; x <= 28; ++x) px(p, P(x, 21), kEye);
+    // Smoke: a two-pixel wisp rising from the muzzle, curling back and
+    // forth, into a round puff at the top.
+    static const char *const smoke[] = {
+        "..dd.dd...",
+        ".dlldlld..",
+        "dllllllld.",
+        ".dlllllld.",
+        "..ddllld..",
+        "....ddd...",
+        ".....dl...",
+        "....dl....",
+        "...dl.....",
+        "...dl.....",
+        "....dl....",
+        ".....dl...",
+    };
+    const P m = muzzle(grip, -60);
+    const int rows = int(std::size(smoke));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; smoke[r][c]; ++c)
+            if (smoke[r][c] != '.')
+                px(p, P(std::floor(m.x()) - 5 + c, std::floor(m.y()) - 1 - rows + r), smoke[r][c] == 'l' ? kSmokeLight : kSmoke);
 }
 
-// Death 1: a bullet in the face. Feet planted, body still upright, only the
-// head snapped back; the hat flies off and blood sprays out behind.
+// Death 1: a bullet in the face. Feet planted, body nearly upright, only
+// the head snapped back a third of the way, whole, eyes screwed shut and
+// teeth bared under the moustache, a red hole above the eye; the blood bursts
+// out of the back of his head and flies away behind him in clumps, away from
+// the shooter, under the hat tumbling off behind; the gun arm flung up limp,
+// the pistol tumbling out of the open hand.
 void shotInFace(QPainter &p) {
+    const double snap = -35;
     Figure f;
     f.layer(0);
     standingLegs(f);
-    f.push(turnAbout(kHip, -6));
-    arm(f, kBackShoulder, P(15, 23), P(12, 19));
-    hand(f, P(11.5, 18.5));
+    f.push(turnAbout(kHip, -5));
+    arm(f, kBackShoulder, P(16, 28), P(13, 31)); // flung back, low, clear of the spray
+    hand(f, P(12.5, 31.5));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, -55));
-    head(f, kHeadCentre);
+    f.push(turnAbout(kNeck, snap));
+    head(f, kHeadCentre, false);
     f.pop();
     f.layer(1);
-    arm(f, kFrontShoulder, P(31, 23), P(35, 21));
-    pistol(f, P(36, 20.5), -35);
-    hand(f, P(36, 21));
-    const P face = f.current().map(turnAbout(kNeck, -55).map(kHeadCentre + P(-3, 0)));
+    arm(f, kFrontShoulder, P(31.5, 20), P(34, 14.5));
+    hand(f, P(34, 14));
+    const QTransform body = f.current();
+    const QTransform skull = turnAbout(kNeck, snap) * body;
+    const P back = skull.map(kHeadCentre + P(-4.5, -0.5));
+    const P cheek = skull.map(kHeadCentre + P(0.8, -2.6));
     f.pop();
-    f.render(p);
+    // The spray goes down first, behind the head, so the head keeps its
+    // outline in front of it.
     Figure loose;
-    hat(loose, P(11, 9), -35);
+    hat(loose, P(12, 8), -30);
+    pistol(loose, P(43, 18), 115);
     loose.render(p);
-    spray(p, face, 200, 50, 22, 12, 7);
-    clump(p, face + P(-2, -1), P(-1, 0), 3);
-    clump(p, face + P(-5, 0), P(-1, 0.2), 3);
-    pool(p, 12, 16, 3);
+    spray(p, back + P(-1, 0), 190, 50, 26, 15, 7);
+    clump(p, back + P(-1, 0), P(-1, 0), 3);
+    clump(p, back + P(-4, -2), P(-1, -0.3), 3);
+    clump(p, back + P(-5, 2), P(-1, 0.3), 3);
+    clump(p, back + P(-9, -1), P(-1, -0.1), 3);
+    clump(p, back + P(-13, 1), P(-1, 0.1), 2);
+    f.render(p);
+    const P openHand = body.map(P(34, 14));
+    for (P d : {P(-1, -2.5), P(0.5, -2.5), P(2, -1.5)}) px(p, openHand + d, kSkin);
+    // The face, pixel by pixel so it holds at its real size: an eye screwed
+    // shut, a thick moustache, bared teeth in a grimace under it, and the
+    // bullet hole above the eye.
+    auto along = [&](P a, P b, QColor c) {
+        for (int i = 0; i <= 4; ++i) px(p, skull.map(a + (b - a) * (i / 4.0)), c);
+    };
+    const P c = kHeadCentre;
+    along(c + P(1.2, -1), c + P(3.4, -1), kEye);
+    along(c + P(0.6, 2.4), c + P(4.2, 2.4), kMoustache);
+    along(c + P(0.6, 3.2), c + P(3.8, 3.2), kMoustache);
+    along(c + P(1.6, 4.2), c + P(3.6, 4.2), Qt::white);
+    along(c + P(1.6, 5.1), c + P(3.6, 5.1), kEye);
+    px(p, cheek, kBlood);
+    px(p, cheek + P(1, 0), kBlood);
+    px(p, cheek + P(0, 1), kBloodDark);
+    pool(p, 11, 15, 3);
 }
 
-// Death 2: hit in the body. He doubles over clutching the wound; the pistol
-// has left his open hand and is in the air on its way down.
+// Death 2: hit in the body. He buckles, knees giving, folded over the wound
+// in the front of his chest where the bullet came in, blood spurting out
+// towards the shooter; the free hand clutches his belly below it; the gun
+// hand has sprung open, hanging empty, and the pistol tumbles through the
+// air at the height of his chest, well clear of the fingers and the hat.
 void spattered(QPainter &p) {
     Figure f;
     f.layer(0);
-    leg(f, P(22, 35), P(19.5, 41), P(19, 47));
-    leg(f, P(26, 35), P(29, 40.5), P(28, 47));
-    f.push(turnAbout(kHip, 28));
+    leg(f, P(22, 36), P(18.5, 41.5), P(19, 47));
+    leg(f, P(26, 36), P(29.5, 41.5), P(27, 47));
+    f.push(turnAbout(kHip, 16, P(0, 1)));
+    arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to clutch the belly
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 18));
-    head(f, kHeadCentre);
+    f.push(turnAbout(kNeck, 24));
+    head(f, kHeadCentre, false);
+    f.limb(kHeadCentre + P(1.5, -0.5), kHeadCentre + P(3, -0.5), 1, kEye, false); // eyes screwed shut
+    f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
+    f.dot(kHeadCentre + P(3, 4.2), kEye);                                         // mouth gasping
     hat(f, kHeadCentre + P(0, -3.5));
     f.pop();
     f.layer(1);
-    arm(f, kBackShoulder, P(21, 31), P(25, 31)); // clutching the belly
-    hand(f, P(25.5, 31));
-    arm(f, kFrontShoulder, P(30.5, 27), P(33, 26));  // the gun hand, flung open
-    hand(f, P(33.5, 26));
-    f.dot(P(35, 25.5), kSkin);
-    const P wound = f.current().map(P(24, 30));
+    hand(f, P(28, 34));  // clutching the belly, below the wound
+    const QTransform body = f.current();
     f.pop();
+    // The gun arm, flung out and down, the hand sprung open and empty.
+    const P openHand(35.5, 41);
+    f.layer(1);
+    arm(f, body.map(kFrontShoulder), P(33.5, 33), openHand + P(-0.5, -1.5));
+    hand(f, openHand);
+    const P wound = body.map(P(28.5, 29.5));
     f.render(p);
+    // Spread fingers of the open hand.
+    for (P d : {P(2, -1), P(2.5, 0.5), P(1.5, 2), P(0, 2.5)}) px(p, openHand + d, kSkin);
+    // The pistol thrown up out of the hand, tumbling in mid-air at the
+    // height of his chest, clear of everything, with two ticks of motion
+    // below it and its shadow on the ground.
+    p.setPen(Qt::NoPen);
+    p.setBrush(kShadow);
+    p.drawRect(QRectF(41, 46, 7, 1));
     Figure gun;
-    pistol(gun, P(39, 38), 60);
+    pistol(gun, P(43.5, 33.5), -62, 1.1);
     gun.render(p);
-    // Motion ticks above the falling pistol.
-    for (P t : {P(38, 33), P(38, 34), P(41, 32), P(41, 33), P(44, 34)}) px(p, t, kSteelDark);
-    spray(p, wound, 200, 60, 18, 11, 3);
-    clump(p, wound + P(1, 1), P(0, 1), 3);
-    clump(p, wound + P(-1, 4), P(0, 1), 2);
-    pool(p, 13, 20, 5);
+    for (P t : {P(39.5, 37.5), P(41.5, 39.5)}) {
+        px(p, t, kSteelDark);
+        px(p, t + P(1, -1), kSteelDark);
+    }
+    // The wound: a dark hole in the chest, blood bursting out of it.
+    spray(p, wound, -25, 50, 16, 7, 3);
+    clump(p, wound + P(1, 0), P(1, 0), 3);
+    clump(p, wound + P(3, -2), P(1, -0.5), 3);
+    clump(p, wound + P(5, -1), P(1, -0.3), 2);
+    for (P d : {P(0, 0), P(-1, 0), P(0, -1)}) px(p, wound + d, kBloodDark);
+    clump(p, wound + P(0, 3), P(0, 1), 2);
+    pool(p, 29, 34, 5);
 }
 
 // Death 3: the head blown off. The body still stands; a thick column of
@@ -397,81 +478,109 @@ void headBlownOff(QPainter &p) {
     hand(f, P(32, 32.5));
     f.render(p);
     Figure loose;
-    hat(loose, P(38, 12), 40);
+    hat(loose, P(37.5, 11.5), 36);
     loose.render(p);
-    // The column: three pixels wide, bright core, dark rims.
-    const double cx = 23;
-    for (int i = 0; i < 14; ++i) {
-        const double y = 20 - i;
-        const double x = cx + std::sin(i * 0.45) * 0.7;
-        px(p, P(x - 1, y), kBloodDark);
-        px(p, P(x, y), kBlood);
-        px(p, P(x + 1, y), i % 3 == 1 ? kBloodDark : kBlood);
-        if (i < 6) px(p, P(x + 2, y), kBloodDark);
+    // The column: four to six pixels wide, a bright core between dark,
+    // ragged edges, widening as it rises.
+    Rng r(21);
+    for (int i = 0; i < 12; ++i) {
+        const int y = 21 - i;
+        const int half = i < 4 ? 1 : i < 9 ? 2 : 3;
+        const int l = 23 - half - (r.next() < 0.4 ? 1 : 0), rt = 24 + half + (r.next() < 0.4 ? 1 : 0);
+        px(p, P(l, y), kBloodDark);
+        for (int x = l + 1; x < rt; ++x) px(p, P(x, y), kBlood);
+        px(p, P(rt, y), kBloodDark);
     }
-    // At the top it bursts and falls both ways in drops.
-    clump(p, P(23, 5), P(0, -1), 3);
-    clump(p, P(20, 6), P(-1, -0.5), 3);
-    clump(p, P(27, 6), P(1, -0.5), 3);
-    const P falls[] = {{17, 9}, {15, 14}, {14, 20}, {13, 26}, {30, 9}, {32, 15}, {33, 21}, {11, 30}, {35, 27}};
-    for (size_t i = 0; i < std::size(falls); ++i) clump(p, falls[i], P((falls[i].x() < 24 ? -0.4 : 0.4), 1), i < 4 || (i > 3 && i < 7) ? 2 : 1);
+    // At the top it breaks: clumps arc out both ways like a fountain and
+    // fall as drops that shrink and part as they go, each bright with a dark
+    // underside.
+    auto drop = [&](P at, int size) {
+        for (int dy = 0; dy < size; ++dy)
+            for (int dx = 0; dx < size; ++dx)
+                px(p, at + P(dx, dy), dy == size - 1 && dx > 0 ? kBloodDark : kBlood);
+        if (size == 1) px(p, at + P(0, 1), kBloodDark);
+    };
+    for (auto [at, size] : std::initializer_list<std::pair<P, int>>{
+             {P(22, 6), 3}, {P(19, 5), 3}, {P(25, 5), 3}, {P(16, 6), 3}, {P(28, 7), 3}, {P(14, 10), 3}, {P(12, 16), 2},
+             {P(11, 24), 2}, {P(31, 11), 3}, {P(33, 17), 2}, {P(34, 25), 1}})
+        drop(at, size);
     pool(p, 12, 19, 9);
     pool(p, 29, 34, 4);
 }
 
-// Death 4: struck by a burst of streaks. He recoils, arms thrown wide;
-// blue and red streaks crackle out from two impact points on his body.
+// Death 4: struck by a burst of streaks. The jolt throws him rigid, arms
+// and legs straight out, fingers spread, the hat popped up off his head;
+// four bold bolts, white-hot in a blue glow, run from two impact points on
+// his chest and belly out along his limbs.
 void burst(QPainter &p) {
     Figure f;
     f.layer(0);
-    leg(f, P(22, 35), P(20, 41), P(18, 47));
-    leg(f, P(26, 35), P(28.5, 41), P(29, 47));
-    f.push(turnAbout(kHip, -12));
-    arm(f, kBackShoulder, P(15, 21), P(11, 17));
-    hand(f, P(10.5, 16.5));
+    leg(f, P(22, 35), P(20, 41), P(17.5, 47));
+    leg(f, P(26, 35), P(28, 41), P(30, 47));
+    f.push(turnAbout(kHip, -8));
+    arm(f, kBackShoulder, P(16, 21), P(12, 17));
+    hand(f, P(11.5, 16.5));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, -15));
-    head(f, kHeadCentre);
-    hat(f, kHeadCentre + P(0, -3.5));
+    f.push(turnAbout(kNeck, -10));
+    head(f, kHeadCentre, false);
+    // Eyes wide, mouth open in a yell.
+    for (P e : {P(2, -1.5), P(2, -0.5), P(2, 0.5)}) f.dot(kHeadCentre + e, kEye);
+    f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
+    f.dot(kHeadCentre + P(2.5, 4.2), kEye);
+    f.dot(kHeadCentre + P(3.5, 4.2), kEye);
+    hat(f, kHeadCentre + P(0, -5.5), -10);
     f.pop();
     f.layer(1);
     arm(f, kFrontShoulder, P(32, 21), P(36, 17));
     hand(f, P(36.5, 16.5));
     const QTransform body = f.current();
     f.pop();
-    f.render(p);
+    // The whole figure glows: a rim of blue light around his outline.
+    QImage fig(50, 50, QImage::Format_ARGB32);
+    fig.fill(Qt::transparent);
+    {
+        QPainter fp(&fig);
+        fp.setRenderHint(QPainter::Antialiasing, false);
+        f.render(fp);
+        const P backHand = body.map(P(11.5, 16.5)), frontHand = body.map(P(36.5, 16.5));
+        for (P d : {P(-2, -1), P(-1, -2), P(-2, 1)}) px(fp, backHand + d, kSkin);
+        for (P d : {P(2, -1), P(1, -2), P(2, 1)}) px(fp, frontHand + d, kSkin);
+    }
+    for (int y = 1; y < 49; ++y)
+        for (int x = 1; x < 49; ++x)
+            if (qAlpha(fig.pixel(x, y)) == 0 &&
+                (qAlpha(fig.pixel(x - 1, y)) || qAlpha(fig.pixel(x + 1, y)) || qAlpha(fig.pixel(x, y - 1)) || qAlpha(fig.pixel(x, y + 1))) &&
+                y < 45)
+                px(p, P(x, y), kBoltAura);
+    p.drawImage(0, 0, fig);
     Figure gun;
     pistol(gun, P(40, 9), -30);
     gun.render(p);
-    // A streak: a one-pixel core in a pale glow of its own colour.
-    std::vector<std::pair<QPolygonF, QColor>> streaks;
-    auto zigzag = [&](P from, std::initializer_list<P> steps, QColor c) {
+    // A bolt: a zigzag with a white-hot core in a blue glow.
+    std::vector<QPolygonF> bolts;
+    auto zigzag = [&](P from, std::initializer_list<P> steps) {
         QPolygonF line{from};
         for (P s : steps) line << line.back() + s;
-        streaks.push_back({line, c});
+        bolts.push_back(line);
     };
     const P chest = body.map(P(25, 27)), belly = body.map(P(23, 33));
-    zigzag(chest, {{-3, -2}, {-1, -3}, {-3, -1}, {-2, -3}}, kBlueBolt);
-    zigzag(chest, {{3, -1}, {1, -3}, {3, -1}}, kRedBolt);
-    zigzag(chest, {{-2, 3}, {-3, 0}, {-1, 3}}, kRedBolt);
-    zigzag(chest + P(1, 0), {{3, 2}, {0, 3}, {3, 1}}, kBlueBolt);
-    zigzag(belly, {{-3, 1}, {-1, 3}, {-3, 1}}, kBlueBolt);
-    zigzag(belly, {{3, 1}, {1, 3}, {3, 0}}, kRedBolt);
-    zigzag(belly, {{0, 3}, {-2, 2}, {1, 3}}, kBlueBolt);
+    zigzag(chest, {{-3, -1}, {-1, -3}, {-4, -2}, {2, -1}, {-5, -3}});  // up the back arm
+    zigzag(chest + P(-4, -1), {{1, -3}, {-2, -2}, {1, -3}});           // a fork towards the head
+    zigzag(chest, {{3, -3}, {3, 1}, {1, -4}, {3, -1}, {1, -3}, {3, -1}}); // up the gun arm, out past the hand
+    zigzag(belly, {{-2, 3}, {2, 2}, {-4, 3}, {1, 3}});                 // down the back leg
+    zigzag(belly + P(-3, 5), {{-3, 1}, {0, 3}});                       // a fork
+    zigzag(belly, {{3, 2}, {-1, 3}, {3, 1}});                          // into the front leg
     p.setBrush(Qt::NoBrush);
     for (int pass = 0; pass < 2; ++pass)
-        for (const auto &[line, c] : streaks) {
-            const QColor glow = c == kBlueBolt ? QColor(170, 200, 255) : QColor(255, 180, 170);
-            p.setPen(QPen(pass == 0 ? glow : c, pass == 0 ? 3 : 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        for (const QPolygonF &line : bolts) {
+            p.setPen(QPen(pass == 0 ? kBoltGlow : kBoltCore, pass == 0 ? 3 : 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
             p.drawPolyline(line);
         }
+    // The impact points: a white star in a yellow ring.
     for (P c : {chest, belly}) {
-        px(p, c, Qt::white);
-        px(p, c + P(1, 0), kSpark);
-        px(p, c + P(-1, 0), kSpark);
-        px(p, c + P(0, 1), kSpark);
-        px(p, c + P(0, -1), kSpark);
+        for (P d : {P(-1, -1), P(1, -1), P(-1, 1), P(1, 1), P(-2, 0), P(2, 0), P(0, -2), P(0, 2)}) px(p, c + d, kSpark);
+        for (P d : {P(0, 0), P(1, 0), P(-1, 0), P(0, 1), P(0, -1)}) px(p, c + d, Qt::white);
     }
     pool(p, 16, 21, 6);
     pool(p, 31, 34, 2);
@@ -509,7 +618,8 @@ void thrownBack(QPainter &p) {
 }
 
 // Fouled: down on one knee, the other leg bent, shoulders slumped, head hung,
-// strokes of dismay above him; the pistol lies on the ground.
+// one hand over his face, the other hanging limp, strokes of dismay above
+// him; the pistol he let go lies on the ground beyond his boot.
 void kneel(QPainter &p) {
     Figure f;
     const P drop(0, 4);                   // the upper body sinks with the hip
@@ -524,7 +634,7 @@ void kneel(QPainter &p) {
     hand(f, P(21, 34.5));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 38));
+    f.push(turnAbout(kNeck, 50));
     head(f, kHeadCentre, false);
     f.dot(kHeadCentre + P(2.2, 0.5), kEye);
     f.limb(kHeadCentre + P(1, 3.3), kHeadCentre + P(3.5, 3.8), 1, kMoustache, false);
@@ -534,18 +644,18 @@ void kneel(QPainter &p) {
     f.pop();
     // Front leg, over the coat's flap: thigh forward, shin straight down.
     f.layer(1);
-    leg(f, hip + P(2, -1), P(34, 38.5), P(33, 47));
+    leg(f, hip + P(2, -1), P(32.5, 38.5), P(30.5, 47));
     f.push(QTransform::fromTranslate(drop.x(), drop.y()));
     f.push(turnAbout(kHip, 14));
-    const P knee = P(33.5, 37.5) - drop;
-    const P handAt = turnAbout(kHip, 14).inverted().map(knee);
-    arm(f, kFrontShoulder, P(28, 30), handAt + P(-1, 0));
+    // The other hand covers his face in shame.
+    const P handAt = turnAbout(kNeck, 50).map(kHeadCentre + P(3.5, 1.5));
+    arm(f, kFrontShoulder, P(30.5, 30), handAt + P(0.5, 1.5));
     hand(f, handAt);
     f.pop();
     f.pop();
     f.render(p);
     Figure gun;
-    pistol(gun, P(41, 44), -6);
+    pistol(gun, P(40, 44.5), 0);
     gun.render(p);
     p.setPen(QPen(kGloom, 1));
     for (int i = 0; i < 4; ++i) {
