@@ -108,7 +108,15 @@ public:
                                            "module-native-protocol-unix auth-anonymous=1 socket=" + own_, "-L",
                                            "module-null-sink sink_name=tarvo_null"}, "server.log");
         } else {
+            // The session manager gives up at once when PipeWire's socket is
+            // not there yet (a restart under load): it starts once it is.
+            const QString core = QDir(path_).filePath("pipewire-0");
+            for (const QString &stale : {core, core + ".lock", core + "-manager", core + "-manager.lock"})
+                QFile::remove(stale);
             startProcess(0, "pipewire", {}, "server.log");
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 10000 && !QFile::exists(core)) QThread::msleep(10);
             startProcess(1, "wireplumber", {}, "wireplumber.log");
             startProcess(2, "pipewire-pulse", {}, "pulse.log");
         }
@@ -116,7 +124,7 @@ public:
         clock.start();
         while (clock.elapsed() < 15000) {
             for (auto &p : procs_)
-                if (p && p->state() == QProcess::NotRunning) {
+                if (p && (p->waitForFinished(0), p->state() == QProcess::NotRunning)) {
                     failure_ = p->program() + " ended or did not start: " + p->errorString();
                     return false;
                 }
