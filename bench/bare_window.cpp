@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor the game is measured against: a bare Qt window that loads the same
 // toolkit pieces (a main window with the same Japanese menu bar, a 200 x 100
 // white client area) and repaints on every key press, but has no game in it.

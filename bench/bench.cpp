@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the game against its floors in one run and prints one table:
 // start-up, memory, idle cost, key to screen, tick accuracy, sound start.
 //   tarvo-bench OUT.md [--quick]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by install_test.sh and package_test.sh.
 # tarvo_validate_metainfo FILE [HOMEPAGE]: the AppStream metadata is valid on
 # AppStream 0.16 (Debian 12) and 1.x (Debian 13), warnings included, and names

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GoogleTest main for the tests that drive other programs: a QCoreApplication
 // for QProcess and timers, no window of its own.
 #include <QCoreApplication>

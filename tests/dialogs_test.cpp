@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help menu's boxes: their exact texts and titles.
 #include "dialogs/dialogs.h"
 #include "duel_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A whole duel: the countdown, shots, fouls and the machine opponent.
 #include "duel_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scripted stand-in for the window: it remembers what the stage shows
 // (which cell stands in each slot, which banner is up), the menu marks, the
 // timer, every sound started and every box opened, in the order they came.

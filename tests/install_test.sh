@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a temporary DESTDIR with the default layout (as
 # `cmake --install` does on any distribution) and checks what a desktop reads:
 # the launcher entry, the AppStream metadata, the icon and the manual page.

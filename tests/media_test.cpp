@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in pictures and sounds: exact file layouts, white ground,
 // mirrored cells, loudness and onset, and that the generator reproduces them.
 #include "platform/wav_image.h"

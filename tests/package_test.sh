@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package as tools/make-deb does and checks it as a Debian
 # maintainer and a software centre would: lintian (pedantic), the hardening of
 # the executable, the launcher entry, the AppStream metadata and the icons.
@@ -47,5 +48,10 @@ for size in 32 48 64 128 256; do
 done
 [ "$(zcat "$work/root/usr/share/man/man6/tarvo.6.gz" | head -c 1)" ] || fail "man page"
 grep -q '^License: MIT' "$work/root/usr/share/doc/tarvo/copyright" || fail "copyright"
+# The copyright file says every file is MIT: each source file says so too.
+unmarked=$(cd "$here" && find src tests tools bench data -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.sh' \
+    -o -name CMakeLists.txt -o -name '*.in' ! -name changelog.in -o -name '*.supp' -o -name '*.xml' \) -print0 \
+    | xargs -0 grep -L 'SPDX-License-Identifier: MIT' || true)
+[ -z "$unmarked" ] || fail "no SPDX line in: $unmarked"
 
 [ $failed = 0 ] && echo "package: 1 passed, 0 failed" || { echo "package: 0 passed, 1 failed"; exit 1; }

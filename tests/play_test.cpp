@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real tarvo on a display server of its own, played with real key events
 // and judged by what the window shows on screen. The same cases run under X11
 // (Xvfb) and Wayland (sway): TARVO_SESSION=x11 or wayland picks the server,

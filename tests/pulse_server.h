@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A private sound server that speaks the PulseAudio protocol, with one null
 // sink as its default, started and stopped by a test; and a recorder on the
 // sink's monitor. Two kinds: PulseAudio itself, and PipeWire with its

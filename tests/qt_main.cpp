@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GoogleTest main for the tests that need a QApplication.
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A million random events against the engine, every invariant checked after
 // each one; and a day of play against the machine.
 #include "dialogs/dialogs.h"

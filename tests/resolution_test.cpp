@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bout's resolution: banner, poses, score, sound, and the byte limit.
 #include "duel_fixture.h"
 

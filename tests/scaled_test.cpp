@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window at twice the size (QT_SCALE_FACTOR=2): pictures stay crisp.
 #include "window/form1.h"
 

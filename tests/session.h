@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the tests that play the real game need from a display server, and the
 // game on it: one interface, with an X11 (Xvfb, XTest) and a Wayland (sway,
 // a virtual keyboard, grim) implementation, so that the same test bodies run

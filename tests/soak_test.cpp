@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Long runs of the real game under Xvfb: 200 bouts as fast as real key
 // events allow, with the memory they leave behind; and ten bouts under
 // valgrind's memcheck.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real player against a real sound server of the test's own, heard
 // through the null sink's monitor (TARVO_SOUND_SERVER=pulseaudio or
 // pipewire: the same cases against each); and the same player with no server

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Load, the bout start, the opponent menu and the generator's integer draws.
 #include "duel_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real window, offscreen: what the stage shows, the menus, the keys,
 // the message boxes.
 #include "window/form1.h"

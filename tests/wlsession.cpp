@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "wlsession.h"
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"

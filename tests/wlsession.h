@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A private Wayland compositor for the tests that play the real game: sway,
 // headless, drawing in software, in a runtime folder of its own. Keys go
 // through one virtual keyboard that stays attached from start to end (a

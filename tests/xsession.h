@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A private X server (Xvfb) for the tests that play the real game: real key
 // events through XTest, and what a window shows read back from the server.
 #pragma once

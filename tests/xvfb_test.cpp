@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real tarvo on a private X server, played with real key events and
 // judged by what the window shows: the cases that only X11 has.
 #include <QCoreApplication>

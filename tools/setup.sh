@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by ./run and ./test: installs what is missing, configures, builds.
 # Usage: tarvo_setup BUILD_DIR [extra Debian packages...]
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help menu's four message boxes: rules, keys, the opponent, the score.
 #pragma once
 

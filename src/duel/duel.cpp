@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "duel.h"
 
 namespace tarvo {

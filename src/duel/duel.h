@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The duel: its six bytes of state and the handlers for load, bout start,
 // timer ticks, key presses, the bout's resolution and the opponent menu.
 // Plain C++: everything outside goes through Platform.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The services the duel reaches the outside world through: the stage surface,
 // the banner, the menu items, the timer, message boxes, chance, the sound
 // resources and the player. The game logic includes nothing but this header;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "wav_image.h"
 
 #include <algorithm>

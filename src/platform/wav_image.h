@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads the layout of a RIFF WAVE image in place: its PCM format and where its
 // samples are. Chunks other than "fmt " and "data" are skipped, extra format
 // bytes are ignored, and so is anything after the RIFF chunk.

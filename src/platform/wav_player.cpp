@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "wav_player.h"
 
 #include "wav_image.h"

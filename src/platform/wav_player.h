@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plays one WAV image at a time from memory through the PulseAudio client
 // library, which both PulseAudio and PipeWire's PulseAudio layer serve.
 //

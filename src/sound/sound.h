@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The nine built-in sounds and the two moments that play them: a bout's
 // result and a foul. Every play reloads its resource; nothing is cached.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's one window: a 200 x 100 stage under a menu bar, the banner
 // display over its top half, the picture holders, the 100 ms timer, and the
 // platform services the duel runs on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turns Qt key events into the key code and modifier mask the duel reads:
 // Windows virtual-key numbers (Right arrow 39, Shift 16, 'A' 65, ...) and
 // the bits Shift 1, Ctrl 2, Alt 4.

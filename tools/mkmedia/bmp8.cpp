@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bmp8.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes 8-bit palettized Windows bitmaps (BITMAPINFOHEADER, 256-colour palette,
 // uncompressed, bottom-up rows) from an RGB image, choosing the palette itself.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mkmedia: writes every picture and sound of the game into a folder.
 //   mkmedia OUTDIR [--sheet docs/media.png]
 // The same fonts give the same bytes on every run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's artwork and sounds, drawn and synthesized from code.
 #pragma once
 
