@@ -428,7 +428,7 @@ void spattered(QPainter &p) {
     leg(f, P(22, 37), P(18, 42), P(19, 47));
     leg(f, P(26, 37), P(30, 42), P(27.5, 47));
     f.push(turnAbout(kHip, 24, P(0, 2.5)));
-    arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to clutch the belly
+    arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to the wound
     coat(f);
     bandana(f);
     f.push(turnAbout(kNeck, 20));
@@ -439,14 +439,13 @@ void spattered(QPainter &p) {
     hat(f, kHeadCentre + P(0, -3.5));
     f.pop();
     f.layer(1);
-    hand(f, P(28, 33.5));  // clutching the belly, below the wound
     const QTransform body = f.current();
     f.pop();
     const P wound = body.map(P(29, 29));
     f.render(p);
     // The wound: a dark hole in the chest, blood bursting out of it towards
     // the shooter in bright clumps with dark edges.
-    spray(p, wound, -18, 44, 30, 8, 3);
+    spray(p, wound, -20, 46, 36, 9, 3);
     clump(p, wound + P(1, 0), P(1, 0), 3);
     clump(p, wound + P(3, -1), P(1, -0.3), 3);
     clump(p, wound + P(5, -2), P(1, -0.4), 3);
@@ -461,7 +460,11 @@ void spattered(QPainter &p) {
     Figure gunArm;
     arm(gunArm, body.map(kFrontShoulder), P(31.5, 33.5), openHand + P(-0.5, -1.5));
     hand(gunArm, openHand);
+    // The free hand pressed on the wound, blood welling between its fingers.
+    const P clutch = wound + P(-1.5, 0.5);
+    gunArm.ellipse(clutch, 1.6, 1.4, kSkin);
     gunArm.render(p);
+    for (P d : {P(0.5, -1), P(1.5, 0), P(0, 1)}) px(p, clutch + d, kBlood);
     // Spread fingers of the open hand.
     for (P d : {P(2, -1), P(2.5, 0.5), P(2, 2), P(0.5, 2.5)}) px(p, openHand + d, kSkin);
     // The pistol dropping out of that hand: a clear gap below the fingers,
@@ -469,11 +472,11 @@ void spattered(QPainter &p) {
     // ground below.
     p.setPen(Qt::NoPen);
     p.setBrush(kShadow);
-    p.drawRect(QRectF(38, 47, 9, 1));
+    p.drawRect(QRectF(39, 47, 9, 1));
     Figure gun;
-    pistol(gun, P(42.5, 43), -72, 1.25);
+    pistol(gun, P(43.5, 43), -72, 1.25);
     gun.render(p);
-    for (P t : {P(39, 38), P(47, 34)}) {
+    for (P t : {P(44, 28), P(47.5, 28.5)}) {
         px(p, t, kSteelDark);
         px(p, t + P(0, 1), kSteelDark);
     }
