@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,6 +26,16 @@ Bytes readAsset(const std::string &name) {
 }
 std::uint32_t le32(const Bytes &b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24; }
 std::uint16_t le16(const Bytes &b, size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
+
+// Named contents; "a = b" for every two that are byte for byte the same.
+using Named = std::vector<std::pair<std::string, Bytes>>;
+std::string Duplicates(const Named &items) {
+    std::string same;
+    for (size_t i = 0; i < items.size(); ++i)
+        for (size_t j = i + 1; j < items.size(); ++j)
+            if (items[i].second == items[j].second) same += items[i].first + " = " + items[j].first + "; ";
+    return same;
+}
 
 struct Bitmap {
     int width = 0, height = 0;
@@ -64,11 +74,11 @@ const char *kBanners[] = {"ready.bmp", "kill.bmp", "bung.bmp", "win1p.bmp", "win
 constexpr std::uint32_t kWhite = 0xffffff;
 
 TEST(Pictures, BannersAre8BitBitmapsOnWhiteAndAllDiffer) {
-    std::set<Bytes> distinct;
+    Named pixels;
     for (const char *name : kBanners) {
         Bitmap b = checkedBitmap(name, 200, 50, 11078);
         if (b.file.size() != 11078) continue;
-        distinct.insert(Bytes(b.file.begin() + 1078, b.file.end()));
+        pixels.emplace_back(name, Bytes(b.file.begin() + 1078, b.file.end()));
         int ink = 0;
         for (int y = 0; y < 50; ++y)
             for (int x = 0; x < 200; ++x) {
@@ -80,7 +90,8 @@ TEST(Pictures, BannersAre8BitBitmapsOnWhiteAndAllDiffer) {
             }
         EXPECT_GT(ink, 1500) << name << ": large lettering";
     }
-    EXPECT_EQ(distinct.size(), 7u);
+    EXPECT_EQ(pixels.size(), 7u);
+    EXPECT_EQ(Duplicates(pixels), "") << "banners with the same pixels";
 }
 
 TEST(Pictures, BannerColoursMatchTheirWords) {
@@ -207,13 +218,13 @@ TEST(Sounds, EveryFileHasTheExactChunksSizesAndTrailingBytes) {
 
 TEST(Sounds, StartAtOnceEndCleanlyNeverClipAndAreEquallyLoud) {
     double quietest = 1e9, loudest = 0;
-    std::set<Bytes> distinct;
+    Named samples;
     for (const SoundSpec &s : kSounds) {
         SCOPED_TRACE(s.id);
         const Bytes w = readAsset(std::to_string(s.id) + ".wav");
         ASSERT_EQ(w.size(), s.fileSize);
         const Bytes pcm(w.begin() + 58, w.begin() + 58 + s.samples);
-        distinct.insert(pcm);
+        samples.emplace_back(std::to_string(s.id) + ".wav", pcm);
         double sum = 0, sq = 0, onset = 0;
         for (size_t i = 0; i < pcm.size(); ++i) {
             const double v = double(pcm[i]) - 128;
@@ -232,7 +243,8 @@ TEST(Sounds, StartAtOnceEndCleanlyNeverClipAndAreEquallyLoud) {
         quietest = std::min(quietest, rms);
         loudest = std::max(loudest, rms);
     }
-    EXPECT_EQ(distinct.size(), 9u);
+    EXPECT_EQ(samples.size(), 9u);
+    EXPECT_EQ(Duplicates(samples), "") << "sounds with the same samples";
     EXPECT_LT(20 * std::log10(loudest / quietest), 6.0);
 }
 

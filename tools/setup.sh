@@ -6,7 +6,9 @@ TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev li
 TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick dpkg-dev
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon sox strace
   fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream lintian devscripts
-  sway grim qt6-wayland libwayland-dev libxkbcommon-dev)
+  sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind)
+# tools/check-on-debian13: makes a Debian 13 root from Debian's packages.
+TARVO_DEBIAN13_PACKAGES=(mmdebstrap)
 
 tarvo_install_missing() {
     local missing=() p
@@ -17,8 +19,8 @@ tarvo_install_missing() {
     local sudo=()
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     echo "Installing Debian packages: ${missing[*]}"
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" apt-get update -qq -o DPkg::Lock::Timeout=600
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"
 }
 
 # The Wayland tests run their compositor (sway) as this user when they run as
