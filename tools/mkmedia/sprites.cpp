@@ -426,13 +426,13 @@ void shotInFace(QPainter &p) {
 void spattered(QPainter &p) {
     Figure f;
     f.layer(0);
-    leg(f, P(22, 36), P(18.5, 41.5), P(19, 47));
-    leg(f, P(26, 36), P(29.5, 41.5), P(27, 47));
-    f.push(turnAbout(kHip, 16, P(0, 1)));
-    arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to clutch the belly
+    leg(f, P(22, 37), P(18, 42), P(19, 47));
+    leg(f, P(26, 37), P(30, 42), P(27.5, 47));
+    f.push(turnAbout(kHip, 24, P(0, 2.5)));
+    arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to the wound
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 24));
+    f.push(turnAbout(kNeck, 20));
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1.5, -0.5), kHeadCentre + P(3, -0.5), 1, kEye, false); // eyes screwed shut
     f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
@@ -440,39 +440,47 @@ void spattered(QPainter &p) {
     hat(f, kHeadCentre + P(0, -3.5));
     f.pop();
     f.layer(1);
-    hand(f, P(28, 34));  // clutching the belly, below the wound
     const QTransform body = f.current();
     f.pop();
-    // The gun arm, flung out and down, the hand sprung open and empty.
-    const P openHand(35.5, 41);
-    f.layer(1);
-    arm(f, body.map(kFrontShoulder), P(33.5, 33), openHand + P(-0.5, -1.5));
-    hand(f, openHand);
-    const P wound = body.map(P(28.5, 29.5));
+    const P wound = body.map(P(29, 29));
     f.render(p);
-    // Spread fingers of the open hand.
-    for (P d : {P(2, -1), P(2.5, 0.5), P(1.5, 2), P(0, 2.5)}) px(p, openHand + d, kSkin);
-    // The pistol thrown up out of the hand, tumbling in mid-air at the
-    // height of his chest, clear of everything, with two ticks of motion
-    // below it and its shadow on the ground.
-    p.setPen(Qt::NoPen);
-    p.setBrush(kShadow);
-    p.drawRect(QRectF(41, 46, 7, 1));
-    Figure gun;
-    pistol(gun, P(43.5, 33.5), -62, 1.1);
-    gun.render(p);
-    for (P t : {P(39.5, 37.5), P(41.5, 39.5)}) {
-        px(p, t, kSteelDark);
-        px(p, t + P(1, -1), kSteelDark);
-    }
-    // The wound: a dark hole in the chest, blood bursting out of it.
-    spray(p, wound, -25, 50, 16, 7, 3);
+    // The wound: a dark hole in the chest, blood bursting out of it towards
+    // the shooter in bright clumps with dark edges.
+    spray(p, wound, -20, 46, 36, 9, 3);
     clump(p, wound + P(1, 0), P(1, 0), 3);
-    clump(p, wound + P(3, -2), P(1, -0.5), 3);
-    clump(p, wound + P(5, -1), P(1, -0.3), 2);
-    for (P d : {P(0, 0), P(-1, 0), P(0, -1)}) px(p, wound + d, kBloodDark);
+    clump(p, wound + P(3, -1), P(1, -0.3), 3);
+    clump(p, wound + P(5, -2), P(1, -0.4), 3);
+    clump(p, wound + P(6, -4), P(1, -0.6), 3);
+    clump(p, wound + P(7, -1), P(1, -0.2), 2);
+    for (P d : {P(0, 0), P(-1, 0), P(0, -1), P(-1, -1)}) px(p, wound + d, kBloodDark);
     clump(p, wound + P(0, 3), P(0, 1), 2);
     pool(p, 29, 34, 5);
+    // The gun arm in front of the spray, flung out forward and down, the
+    // hand sprung open and empty.
+    const P openHand(34, 39);
+    Figure gunArm;
+    arm(gunArm, body.map(kFrontShoulder), P(31.5, 33.5), openHand + P(-0.5, -1.5));
+    hand(gunArm, openHand);
+    // The free hand pressed on the wound, blood welling between its fingers.
+    const P clutch = wound + P(-1.5, 0.5);
+    gunArm.ellipse(clutch, 1.6, 1.4, kSkin);
+    gunArm.render(p);
+    for (P d : {P(0.5, -1), P(1.5, 0), P(0, 1)}) px(p, clutch + d, kBlood);
+    // Spread fingers of the open hand.
+    for (P d : {P(2, -1), P(2.5, 0.5), P(2, 2), P(0.5, 2.5)}) px(p, openHand + d, kSkin);
+    // The pistol dropping out of that hand: a clear gap below the fingers,
+    // tumbling barrel-up, two ticks of motion above it and its shadow on the
+    // ground below.
+    p.setPen(Qt::NoPen);
+    p.setBrush(kShadow);
+    p.drawRect(QRectF(39, 47, 9, 1));
+    Figure gun;
+    pistol(gun, P(43.5, 43), -72, 1.25);
+    gun.render(p);
+    for (P t : {P(44, 28), P(47.5, 28.5)}) {
+        px(p, t, kSteelDark);
+        px(p, t + P(0, 1), kSteelDark);
+    }
 }
 
 // Death 3: the head blown off. The body still stands; a thick column of
