@@ -418,21 +418,22 @@ void shotInFace(QPainter &p) {
     pool(p, 11, 15, 3);
 }
 
-// Death 2: hit in the body. He buckles, knees giving, folded over the wound
-// in the front of his chest where the bullet came in, blood spurting out
-// towards the shooter; the free hand clutches his belly below it; the gun
-// hand has sprung open, hanging empty, and the pistol tumbles through the
-// air at the height of his chest, well clear of the fingers and the hat.
+// Death 2: hit in the body. The bullet jolts him backwards: feet still on
+// the ground, knees buckling forward, the upper body thrown back from the
+// hip while the head, hat still on, drops towards the wound in the front of
+// his belly; a bold burst of blood blows out of it towards the shooter; the
+// free hand clutches the wound; the gun arm is flung up and out, the hand
+// open and empty, and the pistol tumbles in mid-air beside it.
 void spattered(QPainter &p) {
+    const double lean = -28;
     Figure f;
     f.layer(0);
-    leg(f, P(22, 37), P(18, 42), P(19, 47));
-    leg(f, P(26, 37), P(30, 42), P(27.5, 47));
-    f.push(turnAbout(kHip, 24, P(0, 2.5)));
-    arm(f, kBackShoulder, P(21, 32), P(27, 33.5)); // reaching round to the wound
+    leg(f, P(22, 37), P(25, 41.5), P(19, 47));
+    leg(f, P(26, 37), P(29.5, 41.5), P(25.5, 47));
+    f.push(turnAbout(kHip, lean, P(-1, 2)));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 20));
+    f.push(turnAbout(kNeck, 12));
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1.5, -0.5), kHeadCentre + P(3, -0.5), 1, kEye, false); // eyes screwed shut
     f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
@@ -442,44 +443,40 @@ void spattered(QPainter &p) {
     f.layer(1);
     const QTransform body = f.current();
     f.pop();
-    const P wound = body.map(P(29, 29));
+    const P wound = body.map(P(29.5, 31));
+    // The gun arm flung up and out in front of him, the hand sprung open.
+    const P openHand(37, 13.5);
+    arm(f, body.map(kFrontShoulder), P(32.5, 18.5), openHand + P(-0.5, 1));
+    hand(f, openHand);
     f.render(p);
-    // The wound: a dark hole in the chest, blood bursting out of it towards
+    for (P d : {P(-0.5, -2.5), P(1, -2.5), P(2.5, -1.5), P(2.5, 0)}) px(p, openHand + d, kSkin);
+    // The wound in the belly, under the clutching hand: blood bursting out towards
     // the shooter in bright clumps with dark edges.
-    spray(p, wound, -20, 46, 36, 9, 3);
-    clump(p, wound + P(1, 0), P(1, 0), 3);
-    clump(p, wound + P(3, -1), P(1, -0.3), 3);
-    clump(p, wound + P(5, -2), P(1, -0.4), 3);
-    clump(p, wound + P(6, -4), P(1, -0.6), 3);
-    clump(p, wound + P(7, -1), P(1, -0.2), 2);
-    for (P d : {P(0, 0), P(-1, 0), P(0, -1), P(-1, -1)}) px(p, wound + d, kBloodDark);
-    clump(p, wound + P(0, 3), P(0, 1), 2);
-    pool(p, 29, 34, 5);
-    // The gun arm in front of the spray, flung out forward and down, the
-    // hand sprung open and empty.
-    const P openHand(34, 39);
-    Figure gunArm;
-    arm(gunArm, body.map(kFrontShoulder), P(31.5, 33.5), openHand + P(-0.5, -1.5));
-    hand(gunArm, openHand);
-    // The free hand pressed on the wound, blood welling between its fingers.
-    const P clutch = wound + P(-1.5, 0.5);
-    gunArm.ellipse(clutch, 1.6, 1.4, kSkin);
-    gunArm.render(p);
-    for (P d : {P(0.5, -1), P(1.5, 0), P(0, 1)}) px(p, clutch + d, kBlood);
-    // Spread fingers of the open hand.
-    for (P d : {P(2, -1), P(2.5, 0.5), P(2, 2), P(0.5, 2.5)}) px(p, openHand + d, kSkin);
-    // The pistol dropping out of that hand: a clear gap below the fingers,
-    // tumbling barrel-up, two ticks of motion above it and its shadow on the
-    // ground below.
-    p.setPen(Qt::NoPen);
-    p.setBrush(kShadow);
-    p.drawRect(QRectF(39, 47, 9, 1));
+    spray(p, wound, 8, 50, 36, 10, 3);
+    clump(p, wound + P(2, 0), P(1, 0), 3);
+    clump(p, wound + P(4, -1), P(1, -0.2), 3);
+    clump(p, wound + P(5, 2), P(1, 0.3), 3);
+    clump(p, wound + P(8, 0), P(1, 0), 3);
+    clump(p, wound + P(10, -2), P(1, -0.2), 2);
+    clump(p, wound + P(10, 3), P(1, 0.3), 2);
+    // The free hand clutching the wound, blood between its fingers.
+    Figure clutchArm;
+    const P clutch = wound + P(-1, 0.5);
+    arm(clutchArm, body.map(kBackShoulder), body.map(P(22, 31)), clutch + P(-1.5, 0.5));
+    clutchArm.ellipse(clutch, 1.6, 1.4, kSkin);
+    clutchArm.render(p);
+    for (P d : {P(1, -1), P(1.5, 0.5), P(0, 1.5)}) px(p, clutch + d, kBlood);
+    for (P d : {P(0, 2.5), P(1, 3.5)}) px(p, clutch + d, kBloodDark);
+    pool(p, 29, 33, 5);
+    // The pistol tumbling barrel-down out of the open hand, a clear gap from the
+    // fingers, two ticks of motion above it.
     Figure gun;
-    pistol(gun, P(43.5, 43), -72, 1.25);
+    const P grip(39.5, 23);
+    pistol(gun, grip, 20, 1.25);
     gun.render(p);
-    for (P t : {P(44, 28), P(47.5, 28.5)}) {
+    for (P t : {grip + P(4.5, -5.5), grip + P(7, -4)}) {
         px(p, t, kSteelDark);
-        px(p, t + P(0, 1), kSteelDark);
+        px(p, t + P(0, -1), kSteelDark);
     }
 }
 
