@@ -87,14 +87,21 @@ protected:
         return out;
     }
     // Plays `wav` again and again, each time the one before has been refused
-    // or has ended, until the recording hears it. Gives when (on `clock`) the
-    // first audible sample was played, and where it is, or {-1, -1}.
+    // or has ended (and at least once a second), until the recording hears
+    // it. Gives when (on `clock`) the first audible sample was played, and
+    // where it is, or {-1, -1}.
     std::pair<qint64, long> playUntilHeard(WavPlayer &p, SoundServer::Recording &rec, const Bytes &wav, int ms) {
         const long from = rec.samplesSoFar();
-        QElapsedTimer c;
+        QElapsedTimer c, sinceLast;
         c.start();
+        sinceLast.start();
         while (c.elapsed() < ms) {
-            if (!p.playing()) p.play(wav.data(), wav.size());
+            // As in the game, the next sound comes anyway: one that a server
+            // still starting up took in but never played is cut off by it.
+            if (!p.playing() || sinceLast.hasExpired(1000)) {
+                p.play(wav.data(), wav.size());
+                sinceLast.restart();
+            }
             runFor(10);
             const long first = AudibleSpan(rec.soFar(), 3, from).first;
             if (first >= 0) return {rec.timeOf(first), first};
