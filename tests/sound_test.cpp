@@ -227,43 +227,40 @@ TEST_F(SoundServerTest, AfterASoundTheSinkStaysQuietUntilTheNext) {
 
 TEST_F(SoundServerTest, ASoundAfterTheServerHasBeenGoneIsHeard) {
     const Bytes w104 = sound(104), w101 = sound(101);
-    QElapsedTimer call;
+    // A sound tried while there is no server is not heard, and play returns
+    // at once; once the server is (back) up, the next sound is heard, soon.
+    const auto soundWithoutServer = [&](WavPlayer &p, int waitMs) {
+        QElapsedTimer call;
+        call.start();
+        p.play(w101.data(), w101.size());
+        EXPECT_LT(call.elapsed(), 50) << "play returns at once";
+        runFor(waitMs);
+    };
+    const auto nextSoundIsHeard = [&](WavPlayer &p, const char *what) {
+        ASSERT_TRUE(server->start()) << server->log().toStdString();
+        const qint64 back = clock.elapsed();
+        SoundServer::Recording rec(*server, clock);
+        const auto [heard, at] = playUntilHeard(p, rec, w104, 8000);
+        ASSERT_GE(heard, 0) << "no sound was heard once the server was up";
+        tell(std::string("ms from the server's start to the first sound heard ") + what, double(heard - back), "ms");
+        EXPECT_LT(heard - back, 3000);
+        runFor(600);
+        EXPECT_GT(bestLikeness(keep(rec.stop()), at, w104, 4000), 0.8) << "it is 104 that was heard";
+    };
     runFor(300); // the player has found the server
     {
         SCOPED_TRACE("the server killed for 6 s, then started again");
         server->stop();
-        call.start();
-        player.play(w101.data(), w101.size());
-        EXPECT_LT(call.elapsed(), 50) << "play returns at once";
-        runFor(6000);
-        ASSERT_TRUE(server->start()) << server->log().toStdString();
-        const qint64 back = clock.elapsed();
-        SoundServer::Recording rec(*server, clock);
-        const auto [heard, at] = playUntilHeard(player, rec, w104, 8000);
-        ASSERT_GE(heard, 0) << "no sound was heard after the server came back";
-        tell("ms from the server's return to the first sound heard (after a 6 s outage)", double(heard - back), "ms");
-        EXPECT_LT(heard - back, 3000);
-        runFor(600);
-        EXPECT_GT(bestLikeness(keep(rec.stop()), at, w104, 4000), 0.8) << "it is 104 that was heard";
+        soundWithoutServer(player, 6000);
+        nextSoundIsHeard(player, "(after a 6 s outage)");
     }
     {
         SCOPED_TRACE("no server at a new player's first sound, the server started later");
         server->stop();
         WavPlayer fresh;
-        call.start();
-        fresh.play(w101.data(), w101.size());
-        EXPECT_LT(call.elapsed(), 50) << "play returns at once";
-        runFor(1000);
+        soundWithoutServer(fresh, 1000);
         EXPECT_FALSE(fresh.playing());
-        ASSERT_TRUE(server->start()) << server->log().toStdString();
-        const qint64 back = clock.elapsed();
-        SoundServer::Recording rec(*server, clock);
-        const auto [heard, at] = playUntilHeard(fresh, rec, w104, 8000);
-        ASSERT_GE(heard, 0) << "no sound was heard once the server had started";
-        tell("ms from the server's start to the first sound heard (none at the first sound)", double(heard - back), "ms");
-        EXPECT_LT(heard - back, 3000);
-        runFor(600);
-        EXPECT_GT(bestLikeness(keep(rec.stop()), at, w104, 4000), 0.8) << "it is 104 that was heard";
+        nextSoundIsHeard(fresh, "(none at the first sound)");
     }
 }
 

@@ -43,7 +43,7 @@ struct WavPlayer::Loop {
     // One sound, as the server will get it: signed 16-bit samples.
     struct Sound {
         std::uint64_t id = 0;
-        pa_sample_spec spec{};
+        pa_sample_spec format{};
         std::vector<std::int16_t> samples; // empty: only stop
     };
 
@@ -148,7 +148,7 @@ struct WavPlayer::Loop {
         DescribeTheGame(props);
         pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "game");
         pa_proplist_sets(props, PA_PROP_MEDIA_NAME, "TARVO sound");
-        stream = pa_stream_new_with_proplist(context, "TARVO sound", &sound.spec, nullptr, props);
+        stream = pa_stream_new_with_proplist(context, "TARVO sound", &sound.format, nullptr, props);
         pa_proplist_free(props);
         if (!stream) { ended(sound.id); return; }
         current = std::move(sound);
@@ -159,7 +159,7 @@ struct WavPlayer::Loop {
         // written as the server asks for it.
         pa_buffer_attr attr;
         attr.maxlength = std::uint32_t(-1);
-        attr.tlength = std::uint32_t(pa_usec_to_bytes(100 * PA_USEC_PER_MSEC, &current.spec));
+        attr.tlength = std::uint32_t(pa_usec_to_bytes(100 * PA_USEC_PER_MSEC, &current.format));
         attr.prebuf = std::uint32_t(-1);
         attr.minreq = std::uint32_t(-1);
         attr.fragsize = std::uint32_t(-1);
@@ -365,10 +365,10 @@ void WavPlayer::play(const std::uint8_t *image, std::size_t size) {
     Loop::Sound sound;
     const auto wav = ParseWavImage(image, size);
     if (wav && wav->dataSize > 0) {
-        sound.spec.format = PA_SAMPLE_S16NE;
-        sound.spec.rate = std::uint32_t(wav->sampleRate);
-        sound.spec.channels = std::uint8_t(wav->channels);
-        if (pa_sample_spec_valid(&sound.spec)) {
+        sound.format.format = PA_SAMPLE_S16NE;
+        sound.format.rate = std::uint32_t(wav->sampleRate);
+        sound.format.channels = std::uint8_t(wav->channels);
+        if (pa_sample_spec_valid(&sound.format)) {
             // Signed 16-bit throughout, whose zero is silence.
             const std::uint8_t *data = image + wav->dataOffset;
             if (wav->bitsPerSample == 8) {
@@ -380,7 +380,7 @@ void WavPlayer::play(const std::uint8_t *image, std::size_t size) {
                 for (std::size_t i = 0; i < sound.samples.size(); ++i)
                     sound.samples[i] = std::int16_t(data[2 * i] | (data[2 * i + 1] << 8));
             }
-            const std::size_t frame = std::size_t(sound.spec.channels);
+            const std::size_t frame = std::size_t(sound.format.channels);
             sound.samples.resize(sound.samples.size() / frame * frame);
         }
     }
