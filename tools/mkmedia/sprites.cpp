@@ -23,6 +23,7 @@ const QColor kArm(110, 66, 32);
 const QColor kSkin(242, 194, 150);
 const QColor kSkinShade(206, 150, 110);
 const QColor kEye(20, 12, 8);
+const QColor kHair(52, 30, 16);
 const QColor kMoustache(96, 54, 30);
 const QColor kBandana(214, 164, 40);
 const QColor kTrousers(70, 68, 84);
@@ -31,10 +32,11 @@ const QColor kSteel(186, 188, 202);
 const QColor kSteelDark(104, 104, 120);
 const QColor kBlood(232, 22, 22);
 const QColor kBloodDark(132, 0, 8);
-const QColor kSmoke(146, 146, 156);
-const QColor kSmokeLight(214, 214, 222);
+const QColor kSmoke(100, 100, 114);
+const QColor kSmokeLight(176, 176, 190);
 const QColor kShadow(196, 196, 196);
 const QColor kGloom(56, 56, 176);
+const QColor kCloud(84, 84, 120);
 const QColor kBoltGlow(60, 140, 255);
 const QColor kBoltCore(255, 255, 200);
 const QColor kBoltAura(150, 200, 255);
@@ -167,6 +169,13 @@ void head(Figure &f, P c, bool face = true) {
         f.dot(c + P(-2.5, 0.5), kSkinShade);  // ear
         f.dot(c + P(-2.5, 1.5), kSkinShade);
     }
+}
+
+// Short dark hair over the crown and the back of the head, shown when the
+// hat is off, so the bare head stands apart from the coat.
+void hair(Figure &f, P c) {
+    f.poly(QPolygonF{c + P(-4.4, 1.5), c + P(-4.4, -2), c + P(-2.5, -4.6), c + P(1, -5), c + P(3.6, -3.2),
+                     c + P(1.5, -2.6), c + P(-1.5, -2.2), c + P(-2.6, 1.5)}, kHair, false);
 }
 
 // The wide-brimmed hat; brimCentre is the middle of the brim, tilt in degrees.
@@ -364,10 +373,13 @@ void shotInFace(QPainter &p) {
     bandana(f);
     f.push(turnAbout(kNeck, snap));
     head(f, kHeadCentre, false);
+    hair(f, kHeadCentre);
     f.pop();
     f.layer(1);
-    arm(f, kFrontShoulder, P(31.5, 20), P(34, 14.5));
-    hand(f, P(34, 14));
+    // The gun arm flung out and down, the pistol still in his grip.
+    arm(f, kFrontShoulder, P(31.5, 28.5), P(35, 31.5));
+    pistol(f, P(35.5, 32.5), 65);
+    hand(f, P(35.5, 32));
     const QTransform body = f.current();
     const QTransform skull = turnAbout(kNeck, snap) * body;
     const P back = skull.map(kHeadCentre + P(-4.5, -0.5));
@@ -376,17 +388,12 @@ void shotInFace(QPainter &p) {
     // outline in front of it.
     Figure loose;
     hat(loose, P(12, 8), -30);
-    pistol(loose, P(43, 18), 115);
     loose.render(p);
-    spray(p, back + P(-1, 0), 190, 50, 26, 15, 7);
+    spray(p, back + P(-1, 0), 190, 44, 14, 12, 7);
     clump(p, back + P(-1, 0), P(-1, 0), 3);
-    clump(p, back + P(-4, -2), P(-1, -0.3), 3);
-    clump(p, back + P(-5, 2), P(-1, 0.3), 3);
-    clump(p, back + P(-9, -1), P(-1, -0.1), 3);
-    clump(p, back + P(-13, 1), P(-1, 0.1), 2);
+    clump(p, back + P(-5, -1), P(-1, -0.2), 3);
+    clump(p, back + P(-10, 0), P(-1, 0), 2);
     f.render(p);
-    const P openHand = body.map(P(34, 14));
-    for (P d : {P(-1, -2.5), P(0.5, -2.5), P(2, -1.5)}) px(p, openHand + d, kSkin);
     // The face, pixel by pixel so it holds at its real size: an eye screwed
     // shut, a thick moustache and bared teeth in a grimace under it.
     auto along = [&](P a, P b, QColor c) {
@@ -405,78 +412,84 @@ void shotInFace(QPainter &p) {
     static const char *const splash[] = {
         ".d.d.",
         "dbbbd",
-        "bbbbb",
+        "bbbbbb",
         "dbbbd",
-        ".dbd.",
+        ".d.d.",
     };
     for (int r = 0; r < 5; ++r)
-        for (int k = 0; k < 5; ++k)
+        for (int k = 0; splash[r][k]; ++k)
             if (splash[r][k] != '.')
                 px(p, P(std::floor(hit.x()) - 2 + k, std::floor(hit.y()) - 2 + r), splash[r][k] == 'b' ? kBlood : kBloodDark);
-    for (P d : {P(4, -2), P(5, -3), P(6, -1), P(7, -4)}) px(p, hit + d, kBlood);
-    for (P d : {P(5, -2), P(6, -4)}) px(p, hit + d, kBloodDark);
+    clump(p, hit + P(5, -2), P(1, -0.4), 2);
+    clump(p, hit + P(8, -4), P(1, -0.5), 2);
+    clump(p, hit + P(6, 1), P(1, 0.2), 1);
+    px(p, hit + P(10, -6), kBlood);
     pool(p, 11, 15, 3);
 }
 
-// Death 2: hit in the body. The bullet jolts him backwards: feet still on
-// the ground, knees buckling forward, the upper body thrown back from the
-// hip while the head, hat still on, drops towards the wound in the front of
-// his belly; a bold burst of blood blows out of it towards the shooter; the
-// free hand clutches the wound; the gun arm is flung up and out, the hand
-// open and empty, and the pistol tumbles in mid-air beside it.
+// Death 2: hit in the body. He doubles over the wound: knees buckling,
+// feet still on the ground, the upper body folded forward from the hip, the
+// head dropped with the hat still on; the free hand clutches the belly while
+// blood spatters out of it in front and out of his back behind; the gun hand
+// has sprung open low in front of him and the pistol falls, turning, a clear
+// gap below the fingers, halfway to the ground.
 void spattered(QPainter &p) {
-    const double lean = -28;
+    const double fold = 24;
     Figure f;
     f.layer(0);
-    leg(f, P(22, 37), P(25, 41.5), P(19, 47));
-    leg(f, P(26, 37), P(29.5, 41.5), P(25.5, 47));
-    f.push(turnAbout(kHip, lean, P(-1, 2)));
+    leg(f, P(22, 37), P(25, 41.5), P(20, 47));
+    leg(f, P(26, 37), P(29.5, 41.5), P(26.5, 47));
+    f.push(turnAbout(kHip, fold, P(-3, 2)));
+    const QTransform body = f.current();
+    // The gun arm, on his far side, hangs forward past his belly, the hand
+    // sprung open and empty.
+    const P openHand(37.5, 28.5);
+    arm(f, kBackShoulder, P(27, 31), body.inverted().map(openHand + P(-1, -0.5)));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 12));
+    f.push(turnAbout(kNeck, 16));
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1.5, -0.5), kHeadCentre + P(3, -0.5), 1, kEye, false); // eyes screwed shut
     f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
     f.dot(kHeadCentre + P(3, 4.2), kEye);                                         // mouth gasping
     hat(f, kHeadCentre + P(0, -3.5));
     f.pop();
-    f.layer(1);
-    const QTransform body = f.current();
     f.pop();
-    const P wound = body.map(P(29.5, 31));
-    // The gun arm flung up and out in front of him, the hand sprung open.
-    const P openHand(37, 13.5);
-    arm(f, body.map(kFrontShoulder), P(32.5, 18.5), openHand + P(-0.5, 1));
     hand(f, openHand);
+    // The near hand clutches the wound in his belly.
+    f.layer(1);
+    const P clutch = body.map(P(31, 32.5));
+    arm(f, body.map(kFrontShoulder), body.map(P(26, 31)), clutch + P(-1.5, 0));
+    f.ellipse(clutch, 1.8, 1.6, kSkin);
     f.render(p);
-    for (P d : {P(-0.5, -2.5), P(1, -2.5), P(2.5, -1.5), P(2.5, 0)}) px(p, openHand + d, kSkin);
-    // The wound in the belly, under the clutching hand: blood bursting out towards
-    // the shooter in bright clumps with dark edges.
-    spray(p, wound, 8, 50, 36, 10, 3);
-    clump(p, wound + P(2, 0), P(1, 0), 3);
-    clump(p, wound + P(4, -1), P(1, -0.2), 3);
-    clump(p, wound + P(5, 2), P(1, 0.3), 3);
-    clump(p, wound + P(8, 0), P(1, 0), 3);
-    clump(p, wound + P(10, -2), P(1, -0.2), 2);
-    clump(p, wound + P(10, 3), P(1, 0.3), 2);
-    // The free hand clutching the wound, blood between its fingers.
-    Figure clutchArm;
-    const P clutch = wound + P(-1, 0.5);
-    arm(clutchArm, body.map(kBackShoulder), body.map(P(22, 31)), clutch + P(-1.5, 0.5));
-    clutchArm.ellipse(clutch, 1.6, 1.4, kSkin);
-    clutchArm.render(p);
-    for (P d : {P(1, -1), P(1.5, 0.5), P(0, 1.5)}) px(p, clutch + d, kBlood);
-    for (P d : {P(0, 2.5), P(1, 3.5)}) px(p, clutch + d, kBloodDark);
-    pool(p, 29, 33, 5);
-    // The pistol tumbling barrel-down out of the open hand, a clear gap from the
-    // fingers, two ticks of motion above it.
+    for (P d : {P(2, -1), P(2, 0.5), P(1.5, 2), P(0, 2.5)}) px(p, openHand + d, kSkin);
+    // Blood spatters out of his back behind him, and runs between the
+    // fingers of the clutching hand.
+    const P back = body.map(P(18.5, 30));
+    spray(p, back, 210, 50, 12, 8, 5);
+    clump(p, back + P(-2, -1), P(-1, -0.5), 3);
+    clump(p, back + P(-6, -3), P(-1, -0.6), 2);
+    clump(p, clutch + P(2.5, -0.5), P(1, 0.3), 3);
+    clump(p, clutch + P(5, 1), P(1, 0.5), 3);
+    clump(p, clutch + P(7.5, 3), P(1, 0.7), 2);
+    clump(p, clutch + P(9.5, 5.5), P(0.7, 1), 2);
+    clump(p, clutch + P(4, 4), P(0.5, 1), 2);
+    for (P d : {P(2, 2), P(1, 2.5)}) px(p, clutch + d, kBlood);
+    for (P d : {P(2, 4), P(2, 6), P(2.5, 8)}) px(p, clutch + d, kBloodDark);
+    pool(p, 29, 34, 5);
+    // The pistol falling barrel-down and turning, a clear gap below the open
+    // hand, with ticks of its fall above it.
     Figure gun;
-    const P grip(39.5, 23);
-    pistol(gun, grip, 20, 1.25);
+    const P grip(45.5, 37.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kShadow);
+    p.drawRect(QRectF(40, 47, 7, 1));
+    pistol(gun, grip, 205, 1.1);
     gun.render(p);
-    for (P t : {grip + P(4.5, -5.5), grip + P(7, -4)}) {
+    for (P t : {P(40.5, 30.5), P(43.5, 29.5), P(46.5, 30.5)}) {
         px(p, t, kSteelDark);
-        px(p, t + P(0, -1), kSteelDark);
+        px(p, t + P(0, 1), kSteelDark);
+        px(p, t + P(0, 2), kSteelDark);
     }
 }
 
@@ -489,22 +502,23 @@ void headBlownOff(QPainter &p) {
     arm(f, kBackShoulder, P(17, 29), P(15, 32));
     hand(f, P(14.5, 32.5));
     coat(f);
-    f.limb(P(23.5, 21.5), P(23.5, 22.5), 4, kSkin); // the stump of the neck
+    f.limb(P(23.5, 20.5), P(23.5, 22.5), 4, kSkin); // the stump of the neck
     f.layer(1);
     arm(f, kFrontShoulder, P(30, 29), P(32, 32));
     pistol(f, P(32, 33), 80);
     hand(f, P(32, 32.5));
     f.render(p);
     Figure loose;
-    hat(loose, P(37.5, 11.5), 36);
+    hat(loose, P(39, 19), 40);
     loose.render(p);
     // The column: four to six pixels wide, a bright core between dark,
-    // ragged edges, widening as it rises.
+    // ragged edges, shooting up well above where the head was, so it reads
+    // as a jet and not as a head.
     Rng r(21);
-    for (int i = 0; i < 12; ++i) {
-        const int y = 21 - i;
-        const int half = i < 4 ? 1 : i < 9 ? 2 : 3;
-        const int l = 23 - half - (r.next() < 0.4 ? 1 : 0), rt = 24 + half + (r.next() < 0.4 ? 1 : 0);
+    for (int i = 0; i < 16; ++i) {
+        const int y = 19 - i;
+        const int half = i < 7 ? 1 : 2;
+        const int l = 23 - half - (r.next() < 0.3 ? 1 : 0), rt = 24 + half + (r.next() < 0.3 ? 1 : 0);
         px(p, P(l, y), kBloodDark);
         for (int x = l + 1; x < rt; ++x) px(p, P(x, y), kBlood);
         px(p, P(rt, y), kBloodDark);
@@ -519,8 +533,8 @@ void headBlownOff(QPainter &p) {
         if (size == 1) px(p, at + P(0, 1), kBloodDark);
     };
     for (auto [at, size] : std::initializer_list<std::pair<P, int>>{
-             {P(22, 6), 3}, {P(19, 5), 3}, {P(25, 5), 3}, {P(16, 6), 3}, {P(28, 7), 3}, {P(14, 10), 3}, {P(12, 16), 2},
-             {P(11, 24), 2}, {P(31, 11), 3}, {P(33, 17), 2}, {P(34, 25), 1}})
+             {P(22, 2), 3}, {P(19, 2), 3}, {P(25, 2), 2}, {P(16, 3), 3}, {P(28, 3), 2}, {P(13, 6), 3}, {P(31, 6), 2},
+             {P(12, 12), 2}, {P(33, 12), 2}, {P(11, 18), 2}, {P(34, 19), 1}, {P(11, 25), 1}, {P(35, 26), 1}})
         drop(at, size);
     pool(p, 12, 19, 9);
     pool(p, 29, 34, 4);
@@ -621,6 +635,7 @@ void thrownBack(QPainter &p) {
     coat(f);
     bandana(f);
     head(f, kHeadCentre);
+    hair(f, kHeadCentre);
     f.layer(1);
     arm(f, kFrontShoulder, P(31, 21), P(34, 18));
     hand(f, P(34.5, 17.5));
@@ -643,7 +658,7 @@ void kneel(QPainter &p) {
     Figure f;
     const P drop(0, 5);                   // the upper body sinks with the hip
     const P hip = kHip + drop;
-    const double slump = 22, hang = 62;
+    const double slump = 8, hang = 50;
     f.layer(0);
     // Back leg: knee on the ground under the hip, shin and boot flat behind.
     f.limb3(hip + P(-2, 0), P(20.5, 45.5), P(13, 45.5), 3, kTrousers);
@@ -658,7 +673,7 @@ void kneel(QPainter &p) {
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1, 3.3), kHeadCentre + P(3.5, 3.8), 1, kMoustache, false);
     // The hat stays on the crown, tipped back off the face.
-    hat(f, kHeadCentre + P(-2.5, -3), -58);
+    hat(f, kHeadCentre + P(-2.5, -3.5), -48);
     f.pop();
     f.pop();
     f.pop();
@@ -670,28 +685,48 @@ void kneel(QPainter &p) {
     f.push(QTransform::fromTranslate(drop.x(), drop.y()));
     f.push(turnAbout(kHip, slump));
     const QTransform body = f.current();
-    const P handAt = turnAbout(kNeck, hang).map(kHeadCentre + P(3.2, 0.5));
-    arm(f, kFrontShoulder, P(29, 32), handAt + P(0, 2.5));
-    f.ellipse(handAt, 2, 1.8, kSkinShade);
+    const P handAt = turnAbout(kNeck, hang).map(kHeadCentre + P(4.2, 0));
+    arm(f, kFrontShoulder, P(31, 31), handAt + P(0.5, 2.5));
+    f.ellipse(handAt, 2, 2, kSkin);
     f.pop();
     f.pop();
     f.render(p);
     // Fingers across the face, each a pixel of skin with a dark gap between.
     const P h = body.map(handAt);
-    for (P d : {P(-1, -1), P(1, -1), P(-1, 1), P(1, 1)}) px(p, h + d, kSkin);
-    // The pistol, flat on its side on the ground, with its shadow.
+    for (P d : {P(0, -1), P(0, 0.5)}) px(p, h + d, kSkinShade);
+    // The pistol he fired too soon, flat on the ground with its shadow, a
+    // thin wisp of smoke still rising from its muzzle.
     p.setPen(Qt::NoPen);
     p.setBrush(kShadow);
     p.drawRect(QRectF(37, 47, 11, 1));
     Figure gun;
-    pistol(gun, P(40.5, 43.2), 22, 1);
+    const P grip(38.5, 45);
+    pistol(gun, grip, 0, 1);
     gun.render(p);
-    // Bold strokes of dismay above the hung head.
+    static const char *const wisp[] = {
+        ".d.",
+        "d..",
+        "d..",
+        ".d.",
+        "..d",
+        ".d.",
+    };
+    const P m = muzzle(grip, 0);
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 3; ++c)
+            if (wisp[r][c] != '.') px(p, P(std::floor(m.x()) - 2 + c, std::floor(m.y()) - 7 + r), kSmoke);
+    // A small dark cloud of gloom hangs over him, bold strokes of dismay
+    // falling from it onto his hat.
+    Figure cloud;
+    for (auto [c, rx, ry] : std::initializer_list<std::tuple<P, double, double>>{
+             {P(23.5, 6), 2.2, 2}, {P(27.5, 4), 2.8, 2.6}, {P(32.5, 4.2), 2.6, 2.4}, {P(36.5, 6), 2, 1.8}, {P(30, 6.6), 7, 1.4}})
+        cloud.ellipse(c, rx, ry, kCloud);
+    cloud.render(p);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGloom);
     for (int i = 0; i < 4; ++i) {
-        const int x = 24 + i * 4, top = 2 + (i % 2) * 2, len = 10 - (i % 2) * 2;
-        p.setPen(Qt::NoPen);
-        p.setBrush(kGloom);
-        p.drawRect(QRectF(x, top, 2, len));
+        const int x = 23 + i * 4, len = 4 - (i % 2);
+        p.drawRect(QRectF(x, 10, 1.5, len));
     }
 }
 
