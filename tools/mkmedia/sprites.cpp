@@ -316,7 +316,7 @@ void victory(QPainter &p) {
     Figure f;
     f.layer(0);
     // The free fist on the hip, elbow out.
-    arm(f, kBackShoulder, P(14.5, 29.5), P(18.5, 33));
+    arm(f, kBackShoulder, P(13.5, 29.5), P(18, 33.5));
     standing(f);
     f.layer(1);
     hand(f, P(19, 33.5));
@@ -389,10 +389,9 @@ void shotInFace(QPainter &p) {
     Figure loose;
     hat(loose, P(12, 8), -30);
     loose.render(p);
-    spray(p, back + P(-1, 0), 190, 44, 14, 12, 7);
+    spray(p, back + P(-1, 0), 190, 40, 10, 10, 7);
     clump(p, back + P(-1, 0), P(-1, 0), 3);
-    clump(p, back + P(-5, -1), P(-1, -0.2), 3);
-    clump(p, back + P(-10, 0), P(-1, 0), 2);
+    clump(p, back + P(-5, -1), P(-1, -0.2), 2);
     f.render(p);
     // The face, pixel by pixel so it holds at its real size: an eye screwed
     // shut, a thick moustache and bared teeth in a grimace under it.
@@ -427,27 +426,24 @@ void shotInFace(QPainter &p) {
     pool(p, 11, 15, 3);
 }
 
-// Death 2: hit in the body. He doubles over the wound: knees buckling,
-// feet still on the ground, the upper body folded forward from the hip, the
-// head dropped with the hat still on; the free hand clutches the belly while
-// blood spatters out of it in front and out of his back behind; the gun hand
-// has sprung open low in front of him and the pistol falls, turning, a clear
-// gap below the fingers, halfway to the ground.
+// Death 2: hit in the body. His knees buckle and he hunches over the wound,
+// head dropped, hat still on; the near hand clutches his chest while blood
+// bursts out of it towards the shooter; the gun arm is flung out behind him,
+// the hand sprung open, and the pistol drops away below it, turning, with a
+// clear gap of air between the fingers and the gun.
 void spattered(QPainter &p) {
-    const double fold = 24;
     Figure f;
     f.layer(0);
-    leg(f, P(22, 37), P(25, 41.5), P(20, 47));
-    leg(f, P(26, 37), P(29.5, 41.5), P(26.5, 47));
-    f.push(turnAbout(kHip, fold, P(-3, 2)));
+    leg(f, P(22, 36), P(25.5, 41), P(20, 47));
+    leg(f, P(26, 36), P(30, 41), P(27, 47));
+    f.push(turnAbout(kHip, 10, P(0, 1.5)));
     const QTransform body = f.current();
-    // The gun arm, on his far side, hangs forward past his belly, the hand
-    // sprung open and empty.
-    const P openHand(37.5, 28.5);
-    arm(f, kBackShoulder, P(27, 31), body.inverted().map(openHand + P(-1, -0.5)));
+    // The gun arm, on his far side, flung out behind him, the hand open.
+    const P openHand(9, 21.5);
+    arm(f, kBackShoulder, P(15, 22), body.inverted().map(openHand + P(1, 0.5)));
     coat(f);
     bandana(f);
-    f.push(turnAbout(kNeck, 16));
+    f.push(turnAbout(kNeck, 26));
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1.5, -0.5), kHeadCentre + P(3, -0.5), 1, kEye, false); // eyes screwed shut
     f.limb(kHeadCentre + P(1, 3.1), kHeadCentre + P(4, 3.1), 1, kMoustache, false);
@@ -456,37 +452,33 @@ void spattered(QPainter &p) {
     f.pop();
     f.pop();
     hand(f, openHand);
-    // The near hand clutches the wound in his belly.
+    // The near hand clutches the wound in his chest.
     f.layer(1);
-    const P clutch = body.map(P(31, 32.5));
-    arm(f, body.map(kFrontShoulder), body.map(P(26, 31)), clutch + P(-1.5, 0));
+    const P clutch = body.map(P(29.5, 29));
+    arm(f, body.map(kFrontShoulder), body.map(P(25, 31)), clutch + P(-1.5, 0.5));
     f.ellipse(clutch, 1.8, 1.6, kSkin);
     f.render(p);
-    for (P d : {P(2, -1), P(2, 0.5), P(1.5, 2), P(0, 2.5)}) px(p, openHand + d, kSkin);
-    // Blood spatters out of his back behind him, and runs between the
-    // fingers of the clutching hand.
-    const P back = body.map(P(18.5, 30));
-    spray(p, back, 210, 50, 12, 8, 5);
-    clump(p, back + P(-2, -1), P(-1, -0.5), 3);
-    clump(p, back + P(-6, -3), P(-1, -0.6), 2);
-    clump(p, clutch + P(2.5, -0.5), P(1, 0.3), 3);
-    clump(p, clutch + P(5, 1), P(1, 0.5), 3);
-    clump(p, clutch + P(7.5, 3), P(1, 0.7), 2);
-    clump(p, clutch + P(9.5, 5.5), P(0.7, 1), 2);
-    clump(p, clutch + P(4, 4), P(0.5, 1), 2);
-    for (P d : {P(2, 2), P(1, 2.5)}) px(p, clutch + d, kBlood);
-    for (P d : {P(2, 4), P(2, 6), P(2.5, 8)}) px(p, clutch + d, kBloodDark);
-    pool(p, 29, 34, 5);
-    // The pistol falling barrel-down and turning, a clear gap below the open
-    // hand, with ticks of its fall above it.
+    for (P d : {P(-2, -1), P(-2, 0.5), P(-1.5, -2)}) px(p, openHand + d, kSkin);
+    // Blood bursts out of the chest towards the shooter, past the clutching
+    // fingers, and runs down the coat.
+    const P wound = clutch + P(2, -0.5);
+    spray(p, wound, 0, 70, 16, 9, 3);
+    clump(p, wound + P(1, 0), P(1, 0), 3);
+    clump(p, wound + P(4, -2), P(1, -0.4), 3);
+    clump(p, wound + P(4, 2), P(1, 0.4), 3);
+    clump(p, wound + P(8, 0), P(1, 0), 2);
+    clump(p, wound + P(8, -4), P(1, -0.5), 2);
+    clump(p, wound + P(7, 4), P(1, 0.6), 2);
+    for (P d : {P(-1, 2), P(-1, 3), P(0, 2)}) px(p, clutch + d, kBlood);
+    for (P d : {P(-1, 4), P(-1, 5), P(-1.5, 7)}) px(p, clutch + d, kBloodDark);
+    pool(p, 30, 35, 5);
+    // The pistol dropping barrel-down behind him, well below the open hand,
+    // with streaks of its fall above it.
     Figure gun;
-    const P grip(45.5, 37.5);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kShadow);
-    p.drawRect(QRectF(40, 47, 7, 1));
-    pistol(gun, grip, 205, 1.1);
+    const P grip(10, 33.5);
+    pistol(gun, grip, 100, 1.2);
     gun.render(p);
-    for (P t : {P(40.5, 30.5), P(43.5, 29.5), P(46.5, 30.5)}) {
+    for (P t : {P(6, 26), P(9.5, 25.5), P(13, 26.5)}) {
         px(p, t, kSteelDark);
         px(p, t + P(0, 1), kSteelDark);
         px(p, t + P(0, 2), kSteelDark);
@@ -502,7 +494,7 @@ void headBlownOff(QPainter &p) {
     arm(f, kBackShoulder, P(17, 29), P(15, 32));
     hand(f, P(14.5, 32.5));
     coat(f);
-    f.limb(P(23.5, 20.5), P(23.5, 22.5), 4, kSkin); // the stump of the neck
+    f.limb(P(23.5, 20), P(23.5, 22.5), 5, kSkin); // the stump of the neck
     f.layer(1);
     arm(f, kFrontShoulder, P(30, 29), P(32, 32));
     pistol(f, P(32, 33), 80);
@@ -516,8 +508,8 @@ void headBlownOff(QPainter &p) {
     // as a jet and not as a head.
     Rng r(21);
     for (int i = 0; i < 16; ++i) {
-        const int y = 19 - i;
-        const int half = i < 7 ? 1 : 2;
+        const int y = 18 - i;
+        const int half = i < 2 ? 0 : i < 8 ? 1 : 2;
         const int l = 23 - half - (r.next() < 0.3 ? 1 : 0), rt = 24 + half + (r.next() < 0.3 ? 1 : 0);
         px(p, P(l, y), kBloodDark);
         for (int x = l + 1; x < rt; ++x) px(p, P(x, y), kBlood);
@@ -533,8 +525,8 @@ void headBlownOff(QPainter &p) {
         if (size == 1) px(p, at + P(0, 1), kBloodDark);
     };
     for (auto [at, size] : std::initializer_list<std::pair<P, int>>{
-             {P(22, 2), 3}, {P(19, 2), 3}, {P(25, 2), 2}, {P(16, 3), 3}, {P(28, 3), 2}, {P(13, 6), 3}, {P(31, 6), 2},
-             {P(12, 12), 2}, {P(33, 12), 2}, {P(11, 18), 2}, {P(34, 19), 1}, {P(11, 25), 1}, {P(35, 26), 1}})
+             {P(22, 2), 3}, {P(19, 3), 3}, {P(25, 3), 3}, {P(16, 5), 2}, {P(29, 5), 2}, {P(14, 9), 2}, {P(32, 9), 2},
+             {P(13, 14), 2}, {P(33, 14), 2}, {P(12, 20), 1}, {P(34, 20), 1}, {P(11, 26), 1}, {P(35, 26), 1}})
         drop(at, size);
     pool(p, 12, 19, 9);
     pool(p, 29, 34, 4);
@@ -658,7 +650,7 @@ void kneel(QPainter &p) {
     Figure f;
     const P drop(0, 5);                   // the upper body sinks with the hip
     const P hip = kHip + drop;
-    const double slump = 8, hang = 50;
+    const double slump = 2, hang = 56;
     f.layer(0);
     // Back leg: knee on the ground under the hip, shin and boot flat behind.
     f.limb3(hip + P(-2, 0), P(20.5, 45.5), P(13, 45.5), 3, kTrousers);
@@ -673,7 +665,7 @@ void kneel(QPainter &p) {
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1, 3.3), kHeadCentre + P(3.5, 3.8), 1, kMoustache, false);
     // The hat stays on the crown, tipped back off the face.
-    hat(f, kHeadCentre + P(-2.5, -3.5), -48);
+    hat(f, kHeadCentre + P(-3.5, -3), -75);
     f.pop();
     f.pop();
     f.pop();
@@ -704,17 +696,23 @@ void kneel(QPainter &p) {
     pistol(gun, grip, 0, 1);
     gun.render(p);
     static const char *const wisp[] = {
-        ".d.",
-        "d..",
-        "d..",
-        ".d.",
-        "..d",
-        ".d.",
+        ".dd..",
+        "dlld.",
+        "dl.d.",
+        ".dld.",
+        "..dl.",
+        "..dl.",
+        ".dl..",
+        ".dl..",
+        "..dl.",
+        "...d.",
     };
     const P m = muzzle(grip, 0);
-    for (int r = 0; r < 6; ++r)
-        for (int c = 0; c < 3; ++c)
-            if (wisp[r][c] != '.') px(p, P(std::floor(m.x()) - 2 + c, std::floor(m.y()) - 7 + r), kSmoke);
+    const int rows = int(std::size(wisp));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; wisp[r][c]; ++c)
+            if (wisp[r][c] != '.')
+                px(p, P(std::floor(m.x()) - 3 + c, std::floor(m.y()) - rows - 1 + r), wisp[r][c] == 'l' ? kSmokeLight : kSmoke);
     // A small dark cloud of gloom hangs over him, bold strokes of dismay
     // falling from it onto his hat.
     Figure cloud;
