@@ -145,11 +145,13 @@ void standingLegs(Figure &f) {
     leg(f, P(26, 35), P(26.5, 41), P(26, 47));
 }
 
-// The long duster, shoulders to a hem at y 39, open at the front.
-void coat(Figure &f) {
-    f.poly(QPolygonF{P(19.5, 22.5), P(28.5, 22.5), P(30, 30), P(31.5, 38.5), P(26.5, 39), P(24.5, 36), P(22.5, 39),
-                     P(16.5, 38.5), P(18, 30)}, kCoat);
-    f.poly(QPolygonF{P(17.5, 38), P(19, 31), P(21, 38)}, kCoatShade, false);
+// The long duster, shoulders to a hem at y 39, open at the front; kneeling
+// gathers the hem up by `tuck`.
+void coat(Figure &f, double tuck = 0) {
+    const double h = 39 - tuck;
+    f.poly(QPolygonF{P(19.5, 22.5), P(28.5, 22.5), P(30, 30), P(31.5, h - 0.5), P(26.5, h), P(24.5, h - 3), P(22.5, h),
+                     P(16.5, h - 0.5), P(18, 30)}, kCoat);
+    f.poly(QPolygonF{P(17.5, h - 1), P(19, 31), P(21, h - 1)}, kCoatShade, false);
     f.limb(P(25.5, 29), P(25, 35), 1, kCoatShade, false);
 }
 
@@ -362,7 +364,7 @@ void victory(QPainter &p) {
 // the shooter, under the hat tumbling off behind; the gun arm flung up limp,
 // the pistol tumbling out of the open hand.
 void shotInFace(QPainter &p) {
-    const double snap = -35;
+    const double snap = -28;
     Figure f;
     f.layer(0);
     standingLegs(f);
@@ -407,13 +409,13 @@ void shotInFace(QPainter &p) {
     // The bullet went in through his face: a bright splash over the eye and
     // the bridge of the nose, dark at its rim, and drops blown back out of
     // it towards the shooter.
-    const P hit = skull.map(c + P(2.6, -0.6));
+    const P hit = skull.map(c + P(2.4, -1.6));
     static const char *const splash[] = {
         ".d.d.",
         "dbbbd",
         "bbbbbb",
-        "dbbbd",
-        ".d.d.",
+        ".dbd.",
+        "..d..",
     };
     for (int r = 0; r < 5; ++r)
         for (int k = 0; splash[r][k]; ++k)
@@ -439,8 +441,8 @@ void spattered(QPainter &p) {
     f.push(turnAbout(kHip, 10, P(0, 1.5)));
     const QTransform body = f.current();
     // The gun arm, on his far side, flung out behind him, the hand open.
-    const P openHand(9, 21.5);
-    arm(f, kBackShoulder, P(15, 22), body.inverted().map(openHand + P(1, 0.5)));
+    const P openHand(10, 13.5);
+    arm(f, kBackShoulder, P(15, 20), body.inverted().map(openHand + P(1, 1)));
     coat(f);
     bandana(f);
     f.push(turnAbout(kNeck, 26));
@@ -458,7 +460,7 @@ void spattered(QPainter &p) {
     arm(f, body.map(kFrontShoulder), body.map(P(25, 31)), clutch + P(-1.5, 0.5));
     f.ellipse(clutch, 1.8, 1.6, kSkin);
     f.render(p);
-    for (P d : {P(-2, -1), P(-2, 0.5), P(-1.5, -2)}) px(p, openHand + d, kSkin);
+    for (P d : {P(-2, -1), P(-1.5, -2.5), P(0, -2.5), P(1.5, -2)}) px(p, openHand + d, kSkin);
     // Blood bursts out of the chest towards the shooter, past the clutching
     // fingers, and runs down the coat.
     const P wound = clutch + P(2, -0.5);
@@ -475,13 +477,11 @@ void spattered(QPainter &p) {
     // The pistol dropping barrel-down behind him, well below the open hand,
     // with streaks of its fall above it.
     Figure gun;
-    const P grip(10, 33.5);
+    const P grip(10, 32);
     pistol(gun, grip, 100, 1.2);
     gun.render(p);
-    for (P t : {P(6, 26), P(9.5, 25.5), P(13, 26.5)}) {
-        px(p, t, kSteelDark);
-        px(p, t + P(0, 1), kSteelDark);
-        px(p, t + P(0, 2), kSteelDark);
+    for (P t : {P(6, 20), P(9.5, 19), P(13, 20.5)}) {
+        for (int i = 0; i < 5; ++i) px(p, t + P(0, i), i < 2 ? kSmokeLight : kSteelDark);
     }
 }
 
@@ -494,7 +494,7 @@ void headBlownOff(QPainter &p) {
     arm(f, kBackShoulder, P(17, 29), P(15, 32));
     hand(f, P(14.5, 32.5));
     coat(f);
-    f.limb(P(23.5, 20), P(23.5, 22.5), 5, kSkin); // the stump of the neck
+    f.limb(P(23.5, 20), P(23.5, 22.5), 6, kSkin); // the stump of the neck
     f.layer(1);
     arm(f, kFrontShoulder, P(30, 29), P(32, 32));
     pistol(f, P(32, 33), 80);
@@ -509,7 +509,7 @@ void headBlownOff(QPainter &p) {
     Rng r(21);
     for (int i = 0; i < 16; ++i) {
         const int y = 18 - i;
-        const int half = i < 2 ? 0 : i < 8 ? 1 : 2;
+        const int half = i < 8 ? 1 : 2;
         const int l = 23 - half - (r.next() < 0.3 ? 1 : 0), rt = 24 + half + (r.next() < 0.3 ? 1 : 0);
         px(p, P(l, y), kBloodDark);
         for (int x = l + 1; x < rt; ++x) px(p, P(x, y), kBlood);
@@ -659,7 +659,7 @@ void kneel(QPainter &p) {
     f.push(turnAbout(kHip, slump));
     arm(f, kBackShoulder, P(20.5, 30), P(21.5, 34));
     hand(f, P(21.5, 34.5));
-    coat(f);
+    coat(f, 3);
     bandana(f);
     f.push(turnAbout(kNeck, hang));
     head(f, kHeadCentre, false);
