@@ -321,7 +321,7 @@ void victory(QPainter &p) {
     arm(f, kBackShoulder, P(13.5, 29.5), P(18, 33.5));
     standing(f);
     f.layer(1);
-    hand(f, P(19, 33.5));
+    f.ellipse(P(18, 33.5), 1.7, 1.7, kSkin);  // the fist
     // The pistol held up by the shoulder, just fired.
     const P grip(35, 22);
     arm(f, kFrontShoulder, P(31.5, 28), grip + P(0, 1.5));
@@ -409,7 +409,7 @@ void shotInFace(QPainter &p) {
     // The bullet went in through his face: a bright splash over the eye and
     // the bridge of the nose, dark at its rim, and drops blown back out of
     // it towards the shooter.
-    const P hit = skull.map(c + P(2.4, -1.6));
+    const P hit = skull.map(c + P(2.8, -0.8));
     static const char *const splash[] = {
         ".d.d.",
         "dbbbd",
@@ -454,17 +454,19 @@ void spattered(QPainter &p) {
     f.pop();
     f.pop();
     hand(f, openHand);
-    // The near hand clutches the wound in his chest.
+    // The near hand clutches his belly under the wound in his chest.
     f.layer(1);
-    const P clutch = body.map(P(29.5, 29));
+    const P clutch = body.map(P(29, 32.5));
     arm(f, body.map(kFrontShoulder), body.map(P(25, 31)), clutch + P(-1.5, 0.5));
     f.ellipse(clutch, 1.8, 1.6, kSkin);
     f.render(p);
     for (P d : {P(-2, -1), P(-1.5, -2.5), P(0, -2.5), P(1.5, -2)}) px(p, openHand + d, kSkin);
     // Blood bursts out of the chest towards the shooter, past the clutching
     // fingers, and runs down the coat.
-    const P wound = clutch + P(2, -0.5);
-    spray(p, wound, 0, 70, 16, 9, 3);
+    const P wound = body.map(P(30.5, 27));
+    for (P d : {P(-1, 0), P(-1, 1), P(-2, 1), P(-1, 2), P(-2, 2), P(-1, 3)}) px(p, wound + d, kBlood);
+    for (P d : {P(-2, 0), P(-3, 1), P(-2, 3), P(-1, 4)}) px(p, wound + d, kBloodDark);
+    spray(p, wound, -10, 70, 16, 9, 3);
     clump(p, wound + P(1, 0), P(1, 0), 3);
     clump(p, wound + P(4, -2), P(1, -0.4), 3);
     clump(p, wound + P(4, 2), P(1, 0.4), 3);
@@ -480,9 +482,11 @@ void spattered(QPainter &p) {
     const P grip(10, 32);
     pistol(gun, grip, 100, 1.2);
     gun.render(p);
-    for (P t : {P(6, 20), P(9.5, 19), P(13, 20.5)}) {
-        for (int i = 0; i < 5; ++i) px(p, t + P(0, i), i < 2 ? kSmokeLight : kSteelDark);
-    }
+    for (P t : {P(5.5, 20), P(9.5, 19), P(13.5, 20.5)})
+        for (int i = 0; i < 5; ++i) {
+            px(p, t + P(0, i), i < 2 ? kSmokeLight : kSteelDark);
+            px(p, t + P(1, i), i < 2 ? kSmokeLight : kSteelDark);
+        }
 }
 
 // Death 3: the head blown off. The body still stands; a thick column of
@@ -494,7 +498,7 @@ void headBlownOff(QPainter &p) {
     arm(f, kBackShoulder, P(17, 29), P(15, 32));
     hand(f, P(14.5, 32.5));
     coat(f);
-    f.limb(P(23.5, 20), P(23.5, 22.5), 6, kSkin); // the stump of the neck
+    f.limb(P(23.5, 21.5), P(23.5, 22.5), 5, kSkin); // the stump of the neck
     f.layer(1);
     arm(f, kFrontShoulder, P(30, 29), P(32, 32));
     pistol(f, P(32, 33), 80);
@@ -508,7 +512,7 @@ void headBlownOff(QPainter &p) {
     // as a jet and not as a head.
     Rng r(21);
     for (int i = 0; i < 16; ++i) {
-        const int y = 18 - i;
+        const int y = 20 - i;
         const int half = i < 8 ? 1 : 2;
         const int l = 23 - half - (r.next() < 0.3 ? 1 : 0), rt = 24 + half + (r.next() < 0.3 ? 1 : 0);
         px(p, P(l, y), kBloodDark);
@@ -679,7 +683,7 @@ void kneel(QPainter &p) {
     const QTransform body = f.current();
     const P handAt = turnAbout(kNeck, hang).map(kHeadCentre + P(4.2, 0));
     arm(f, kFrontShoulder, P(31, 31), handAt + P(0.5, 2.5));
-    f.ellipse(handAt, 2, 2, kSkin);
+    f.ellipse(handAt, 2.4, 2.2, kSkin);
     f.pop();
     f.pop();
     f.render(p);
@@ -690,10 +694,10 @@ void kneel(QPainter &p) {
     // thin wisp of smoke still rising from its muzzle.
     p.setPen(Qt::NoPen);
     p.setBrush(kShadow);
-    p.drawRect(QRectF(37, 47, 11, 1));
+    p.drawRect(QRectF(36, 47, 13, 1));
     Figure gun;
-    const P grip(38.5, 45);
-    pistol(gun, grip, 0, 1);
+    const P grip(37.5, 44.5);
+    pistol(gun, grip, 0, 1.25);
     gun.render(p);
     static const char *const wisp[] = {
         ".dd..",
@@ -707,7 +711,7 @@ void kneel(QPainter &p) {
         "..dl.",
         "...d.",
     };
-    const P m = muzzle(grip, 0);
+    const P m = grip + P(10, -1.5);
     const int rows = int(std::size(wisp));
     for (int r = 0; r < rows; ++r)
         for (int c = 0; wisp[r][c]; ++c)
