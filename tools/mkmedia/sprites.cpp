@@ -498,14 +498,14 @@ void headBlownOff(QPainter &p) {
     arm(f, kBackShoulder, P(17, 29), P(15, 32));
     hand(f, P(14.5, 32.5));
     coat(f);
-    f.limb(P(23.5, 21.5), P(23.5, 22.5), 5, kSkin); // the stump of the neck
+    f.limb(P(23.5, 21.5), P(23.5, 22.5), 6, kSkin); // the stump of the neck
     f.layer(1);
     arm(f, kFrontShoulder, P(30, 29), P(32, 32));
     pistol(f, P(32, 33), 80);
     hand(f, P(32, 32.5));
     f.render(p);
     Figure loose;
-    hat(loose, P(39, 19), 40);
+    hat(loose, P(39.5, 27), 45);
     loose.render(p);
     // The column: four to six pixels wide, a bright core between dark,
     // ragged edges, shooting up well above where the head was, so it reads
@@ -519,6 +519,8 @@ void headBlownOff(QPainter &p) {
         for (int x = l + 1; x < rt; ++x) px(p, P(x, y), kBlood);
         px(p, P(rt, y), kBloodDark);
     }
+    // The cut across the stump, dark red either side of the jet.
+    for (int x : {20, 21, 26, 27}) px(p, P(x, 20), kBloodDark);
     // At the top it breaks: clumps arc out both ways like a fountain and
     // fall as drops that shrink and part as they go, each bright with a dark
     // underside.
