@@ -653,6 +653,10 @@ void thrownBack(QPainter &p) {
 // over his face, the other hanging limp; bold strokes of dismay above him;
 // the pistol he let go lies flat on the ground, well away from both hands.
 void kneel(QPainter &p) {
+    // His hat lies on the ground behind him.
+    Figure dropped;
+    hat(dropped, P(10, 45), -18);
+    dropped.render(p);
     Figure f;
     const P drop(0, 5);                   // the upper body sinks with the hip
     const P hip = kHip + drop;
@@ -670,8 +674,7 @@ void kneel(QPainter &p) {
     f.push(turnAbout(kNeck, hang));
     head(f, kHeadCentre, false);
     f.limb(kHeadCentre + P(1, 3.3), kHeadCentre + P(3.5, 3.8), 1, kMoustache, false);
-    // The hat stays on the crown, tipped back off the face.
-    hat(f, kHeadCentre + P(-3.5, -3), -75);
+    hair(f, kHeadCentre);
     f.pop();
     f.pop();
     f.pop();
@@ -723,14 +726,14 @@ void kneel(QPainter &p) {
     // falling from it onto his hat.
     Figure cloud;
     for (auto [c, rx, ry] : std::initializer_list<std::tuple<P, double, double>>{
-             {P(23.5, 6), 2.2, 2}, {P(27.5, 4), 2.8, 2.6}, {P(32.5, 4.2), 2.6, 2.4}, {P(36.5, 6), 2, 1.8}, {P(30, 6.6), 7, 1.4}})
+             {P(22.5, 9), 2.2, 2}, {P(26.5, 7), 2.8, 2.6}, {P(31.5, 7.2), 2.6, 2.4}, {P(35.5, 9), 2, 1.8}, {P(29, 9.6), 7, 1.4}})
         cloud.ellipse(c, rx, ry, kCloud);
     cloud.render(p);
     p.setPen(Qt::NoPen);
     p.setBrush(kGloom);
     for (int i = 0; i < 4; ++i) {
-        const int x = 23 + i * 4, len = 4 - (i % 2);
-        p.drawRect(QRectF(x, 10, 1.5, len));
+        const int x = 22 + i * 4, len = 4 - (i % 2);
+        p.drawRect(QRectF(x, 13, 1.5, len));
     }
 }
 
