@@ -368,7 +368,7 @@ void shotInFace(QPainter &p) {
     Figure f;
     f.layer(0);
     standingLegs(f);
-    f.push(turnAbout(kHip, -5));
+    f.push(turnAbout(kHip, -9));
     arm(f, kBackShoulder, P(16, 28), P(13, 31)); // flung back, low, clear of the spray
     hand(f, P(12.5, 31.5));
     coat(f);
@@ -421,7 +421,7 @@ void shotInFace(QPainter &p) {
         for (int k = 0; splash[r][k]; ++k)
             if (splash[r][k] != '.')
                 px(p, P(std::floor(hit.x()) - 2 + k, std::floor(hit.y()) - 2 + r), splash[r][k] == 'b' ? kBlood : kBloodDark);
-    clump(p, hit + P(5, -2), P(1, -0.4), 2);
+    clump(p, hit + P(4, -2), P(1, -0.4), 3);
     clump(p, hit + P(8, -4), P(1, -0.5), 2);
     clump(p, hit + P(6, 1), P(1, 0.2), 1);
     px(p, hit + P(10, -6), kBlood);
@@ -456,14 +456,14 @@ void spattered(QPainter &p) {
     hand(f, openHand);
     // The near hand clutches his belly under the wound in his chest.
     f.layer(1);
-    const P clutch = body.map(P(29, 32.5));
+    const P clutch = body.map(P(29, 33.5));
     arm(f, body.map(kFrontShoulder), body.map(P(25, 31)), clutch + P(-1.5, 0.5));
     f.ellipse(clutch, 1.8, 1.6, kSkin);
     f.render(p);
     for (P d : {P(-2, -1), P(-1.5, -2.5), P(0, -2.5), P(1.5, -2)}) px(p, openHand + d, kSkin);
     // Blood bursts out of the chest towards the shooter, past the clutching
     // fingers, and runs down the coat.
-    const P wound = body.map(P(30.5, 27));
+    const P wound = body.map(P(30.5, 29.5));
     for (P d : {P(-1, 0), P(-1, 1), P(-2, 1), P(-1, 2), P(-2, 2), P(-1, 3)}) px(p, wound + d, kBlood);
     for (P d : {P(-2, 0), P(-3, 1), P(-2, 3), P(-1, 4)}) px(p, wound + d, kBloodDark);
     spray(p, wound, -10, 70, 16, 9, 3);
@@ -479,11 +479,11 @@ void spattered(QPainter &p) {
     // The pistol dropping barrel-down behind him, well below the open hand,
     // with streaks of its fall above it.
     Figure gun;
-    const P grip(10, 32);
+    const P grip(11, 28);
     pistol(gun, grip, 100, 1.2);
     gun.render(p);
-    for (P t : {P(5.5, 20), P(9.5, 19), P(13.5, 20.5)})
-        for (int i = 0; i < 5; ++i) {
+    for (P t : {P(5.5, 19.5), P(9.5, 18.5)})
+        for (int i = 0; i < 4; ++i) {
             px(p, t + P(0, i), i < 2 ? kSmokeLight : kSteelDark);
             px(p, t + P(1, i), i < 2 ? kSmokeLight : kSteelDark);
         }
