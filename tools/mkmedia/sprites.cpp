@@ -438,7 +438,7 @@ void spattered(QPainter &p) {
     f.layer(0);
     leg(f, P(22, 36), P(25.5, 41), P(20, 47));
     leg(f, P(26, 36), P(30, 41), P(27, 47));
-    f.push(turnAbout(kHip, 10, P(0, 1.5)));
+    f.push(turnAbout(kHip, 18, P(-1, 2)));
     const QTransform body = f.current();
     // The gun arm, on his far side, flung out behind him, the hand open.
     const P openHand(10, 13.5);
@@ -456,14 +456,14 @@ void spattered(QPainter &p) {
     hand(f, openHand);
     // The near hand clutches his belly under the wound in his chest.
     f.layer(1);
-    const P clutch = body.map(P(29, 33.5));
+    const P clutch = body.map(P(29, 32.5));
     arm(f, body.map(kFrontShoulder), body.map(P(25, 31)), clutch + P(-1.5, 0.5));
     f.ellipse(clutch, 1.8, 1.6, kSkin);
     f.render(p);
     for (P d : {P(-2, -1), P(-1.5, -2.5), P(0, -2.5), P(1.5, -2)}) px(p, openHand + d, kSkin);
     // Blood bursts out of the chest towards the shooter, past the clutching
     // fingers, and runs down the coat.
-    const P wound = body.map(P(30.5, 29.5));
+    const P wound = body.map(P(30.5, 29));
     for (P d : {P(-1, 0), P(-1, 1), P(-2, 1), P(-1, 2), P(-2, 2), P(-1, 3)}) px(p, wound + d, kBlood);
     for (P d : {P(-2, 0), P(-3, 1), P(-2, 3), P(-1, 4)}) px(p, wound + d, kBloodDark);
     spray(p, wound, -10, 70, 16, 9, 3);
@@ -479,11 +479,11 @@ void spattered(QPainter &p) {
     // The pistol dropping barrel-down behind him, well below the open hand,
     // with streaks of its fall above it.
     Figure gun;
-    const P grip(11, 28);
+    const P grip(10, 32);
     pistol(gun, grip, 100, 1.2);
     gun.render(p);
-    for (P t : {P(5.5, 19.5), P(9.5, 18.5)})
-        for (int i = 0; i < 4; ++i) {
+    for (P t : {P(5.5, 20), P(9.5, 19), P(13.5, 20.5)})
+        for (int i = 0; i < 5; ++i) {
             px(p, t + P(0, i), i < 2 ? kSmokeLight : kSteelDark);
             px(p, t + P(1, i), i < 2 ? kSmokeLight : kSteelDark);
         }
