@@ -364,7 +364,7 @@ void victory(QPainter &p) {
 // the shooter, under the hat tumbling off behind; the gun arm flung up limp,
 // the pistol tumbling out of the open hand.
 void shotInFace(QPainter &p) {
-    const double snap = -28;
+    const double snap = -22;
     Figure f;
     f.layer(0);
     standingLegs(f);
@@ -409,7 +409,7 @@ void shotInFace(QPainter &p) {
     // The bullet went in through his face: a bright splash over the eye and
     // the bridge of the nose, dark at its rim, and drops blown back out of
     // it towards the shooter.
-    const P hit = skull.map(c + P(2.8, -0.8));
+    const P hit = skull.map(c + P(3.0, 0));
     static const char *const splash[] = {
         ".d.d.",
         "dbbbd",
@@ -438,7 +438,7 @@ void spattered(QPainter &p) {
     f.layer(0);
     leg(f, P(22, 36), P(25.5, 41), P(20, 47));
     leg(f, P(26, 36), P(30, 41), P(27, 47));
-    f.push(turnAbout(kHip, 18, P(-1, 2)));
+    f.push(turnAbout(kHip, 24, P(-2, 2.5)));
     const QTransform body = f.current();
     // The gun arm, on his far side, flung out behind him, the hand open.
     const P openHand(10, 13.5);
@@ -498,7 +498,7 @@ void headBlownOff(QPainter &p) {
     arm(f, kBackShoulder, P(17, 29), P(15, 32));
     hand(f, P(14.5, 32.5));
     coat(f);
-    f.limb(P(23.5, 21.5), P(23.5, 22.5), 6, kSkin); // the stump of the neck
+    f.limb(P(23.5, 21.5), P(23.5, 22.5), 7, kSkin); // the stump of the neck
     f.layer(1);
     arm(f, kFrontShoulder, P(30, 29), P(32, 32));
     pistol(f, P(32, 33), 80);
@@ -514,13 +514,14 @@ void headBlownOff(QPainter &p) {
     for (int i = 0; i < 16; ++i) {
         const int y = 20 - i;
         const int half = i < 8 ? 1 : 2;
-        const int l = 23 - half - (r.next() < 0.3 ? 1 : 0), rt = 24 + half + (r.next() < 0.3 ? 1 : 0);
+        const bool ragged = i >= 5;
+        const int l = 23 - half - (ragged && r.next() < 0.3 ? 1 : 0), rt = 24 + half + (ragged && r.next() < 0.3 ? 1 : 0);
         px(p, P(l, y), kBloodDark);
         for (int x = l + 1; x < rt; ++x) px(p, P(x, y), kBlood);
         px(p, P(rt, y), kBloodDark);
     }
     // The cut across the stump, dark red either side of the jet.
-    for (int x : {20, 21, 26, 27}) px(p, P(x, 20), kBloodDark);
+    for (int x : {20, 21, 26, 27}) px(p, P(x, 19), kBloodDark);
     // At the top it breaks: clumps arc out both ways like a fountain and
     // fall as drops that shrink and part as they go, each bright with a dark
     // underside.
@@ -653,10 +654,6 @@ void thrownBack(QPainter &p) {
 // over his face, the other hanging limp; bold strokes of dismay above him;
 // the pistol he let go lies flat on the ground, well away from both hands.
 void kneel(QPainter &p) {
-    // His hat lies on the ground behind him.
-    Figure dropped;
-    hat(dropped, P(10, 45), -18);
-    dropped.render(p);
     Figure f;
     const P drop(0, 5);                   // the upper body sinks with the hip
     const P hip = kHip + drop;
@@ -699,29 +696,17 @@ void kneel(QPainter &p) {
     // thin wisp of smoke still rising from its muzzle.
     p.setPen(Qt::NoPen);
     p.setBrush(kShadow);
-    p.drawRect(QRectF(36, 47, 13, 1));
+    p.drawRect(QRectF(33, 47, 13, 1));
     Figure gun;
-    const P grip(37.5, 44.5);
+    const P grip(35, 44.5);
     pistol(gun, grip, 0, 1.25);
     gun.render(p);
-    static const char *const wisp[] = {
-        ".dd..",
-        "dlld.",
-        "dl.d.",
-        ".dld.",
-        "..dl.",
-        "..dl.",
-        ".dl..",
-        ".dl..",
-        "..dl.",
-        "...d.",
-    };
     const P m = grip + P(10, -1.5);
-    const int rows = int(std::size(wisp));
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; wisp[r][c]; ++c)
-            if (wisp[r][c] != '.')
-                px(p, P(std::floor(m.x()) - 3 + c, std::floor(m.y()) - rows - 1 + r), wisp[r][c] == 'l' ? kSmokeLight : kSmoke);
+    for (P at : {m + P(0, -1), m + P(1, -2), m + P(1, -3), m + P(0, -4)}) px(p, at, kSmoke);
+    Figure puffs;
+    puffs.ellipse(m + P(0.5, -6.5), 1.5, 1.4, kSmoke, false);
+    puffs.ellipse(m + P(-0.5, -10), 2.2, 1.8, kSmokeLight, false);
+    puffs.render(p);
     // A small dark cloud of gloom hangs over him, bold strokes of dismay
     // falling from it onto his hat.
     Figure cloud;
