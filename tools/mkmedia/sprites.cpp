@@ -364,7 +364,7 @@ void victory(QPainter &p) {
 // the shooter, under the hat tumbling off behind; the gun arm flung up limp,
 // the pistol tumbling out of the open hand.
 void shotInFace(QPainter &p) {
-    const double snap = -22;
+    const double snap = -30;
     Figure f;
     f.layer(0);
     standingLegs(f);
@@ -376,6 +376,8 @@ void shotInFace(QPainter &p) {
     f.push(turnAbout(kNeck, snap));
     head(f, kHeadCentre, false);
     hair(f, kHeadCentre);
+    // The hat knocked back on his head, about to go.
+    hat(f, kHeadCentre + P(-1.5, -4.5), 8);
     f.pop();
     f.layer(1);
     // The gun arm flung out and down, the pistol still in his grip.
@@ -388,13 +390,10 @@ void shotInFace(QPainter &p) {
     f.pop();
     // The spray goes down first, behind the head, so the head keeps its
     // outline in front of it.
-    Figure loose;
-    hat(loose, P(12, 8), -30);
-    loose.render(p);
-    spray(p, back + P(-1, 0), 190, 40, 10, 10, 7);
-    clump(p, back + P(-1, 0), P(-1, 0), 3);
-    clump(p, back + P(-5, -1), P(-1, -0.2), 2);
     f.render(p);
+    spray(p, back + P(-2, 2), 192, 40, 12, 10, 7);
+    clump(p, back + P(-2, 2), P(-1, 0), 3);
+    clump(p, back + P(-6, 2), P(-1, 0.1), 2);
     // The face, pixel by pixel so it holds at its real size: an eye screwed
     // shut, a thick moustache and bared teeth in a grimace under it.
     auto along = [&](P a, P b, QColor c) {
