@@ -357,12 +357,12 @@ void victory(QPainter &p) {
                 px(p, P(std::floor(m.x()) - 5 + c, std::floor(m.y()) - 1 - rows + r), smoke[r][c] == 'l' ? kSmokeLight : kSmoke);
 }
 
-// Death 1: a bullet in the face. Feet planted, body nearly upright, only
-// the head snapped back a third of the way, whole, eyes screwed shut and
-// teeth bared under the moustache, the bullet's splash red over his eye and
-// nose; the blood bursts out of the back of his head and flies away behind him in clumps, away from
-// the shooter, under the hat tumbling off behind; the gun arm flung up limp,
-// the pistol tumbling out of the open hand.
+// Death 1: a bullet in the face. Feet planted, body rocked back, the head
+// snapped back, whole, with the hat knocked back on it, so it never reads as
+// the headless pose; eyes screwed shut and teeth bared under the moustache,
+// the bullet's splash red over his eye and nose; the blood bursts out of the
+// back of his head and flies away behind him in clumps, away from the
+// shooter; the gun arm flung out and down, the pistol still in his grip.
 void shotInFace(QPainter &p) {
     const double snap = -30;
     Figure f;
@@ -388,9 +388,8 @@ void shotInFace(QPainter &p) {
     const QTransform skull = turnAbout(kNeck, snap) * body;
     const P back = skull.map(kHeadCentre + P(-4.5, -0.5));
     f.pop();
-    // The spray goes down first, behind the head, so the head keeps its
-    // outline in front of it.
     f.render(p);
+    // The spray leaves the back of the head under the brim, clear of it.
     spray(p, back + P(-2, 2), 192, 40, 12, 10, 7);
     clump(p, back + P(-2, 2), P(-1, 0), 3);
     clump(p, back + P(-6, 2), P(-1, 0.1), 2);
@@ -428,10 +427,10 @@ void shotInFace(QPainter &p) {
 }
 
 // Death 2: hit in the body. His knees buckle and he hunches over the wound,
-// head dropped, hat still on; the near hand clutches his chest while blood
-// bursts out of it towards the shooter; the gun arm is flung out behind him,
-// the hand sprung open, and the pistol drops away below it, turning, with a
-// clear gap of air between the fingers and the gun.
+// head dropped, hat still on; the near hand clutches his belly while blood
+// bursts out of his chest towards the shooter; the gun arm is flung up
+// behind him, the hand sprung open, and the pistol drops away below it,
+// barrel first, with a clear gap of air between the fingers and the gun.
 void spattered(QPainter &p) {
     Figure f;
     f.layer(0);
@@ -488,8 +487,9 @@ void spattered(QPainter &p) {
         }
 }
 
-// Death 3: the head blown off. The body still stands; a thick column of
-// blood rises from the neck and breaks into falling drops; the hat tumbles.
+// Death 3: the head blown off. The body still stands; a column of blood
+// rises from the cut neck and breaks into falling drops; the hat falls
+// beside him, well clear of where the head was.
 void headBlownOff(QPainter &p) {
     Figure f;
     f.layer(0);
@@ -649,9 +649,10 @@ void thrownBack(QPainter &p) {
 }
 
 // Fouled: down on one knee, the back shin flat on the ground, the other leg
-// bent, shoulders slumped far forward, head hung low with one hand spread
-// over his face, the other hanging limp; bold strokes of dismay above him;
-// the pistol he let go lies flat on the ground, well away from both hands.
+// bent, the coat gathered up; his hat is gone, his bare head hung low with
+// one hand spread over his face, the other hanging limp; a small cloud of
+// gloom over him lets fall bold strokes of dismay; the pistol he fired too
+// soon lies on the ground in front of him, smoke still rising from it.
 void kneel(QPainter &p) {
     Figure f;
     const P drop(0, 5);                   // the upper body sinks with the hip
