@@ -540,8 +540,8 @@ void headBlownOff(QPainter &p) {
 
 // Death 4: struck by a burst of streaks. The jolt throws him rigid, arms
 // and legs straight out, fingers spread, the hat popped up off his head;
-// four bold bolts, white-hot in a blue glow, run from two impact points on
-// his chest and belly out along his limbs.
+// bold bolts, white-hot in a blue or a red glow, run from two impact points
+// on his chest and belly out along his limbs.
 void burst(QPainter &p) {
     Figure f;
     f.layer(0);
@@ -587,24 +587,25 @@ void burst(QPainter &p) {
     Figure gun;
     pistol(gun, P(40, 9), -30);
     gun.render(p);
-    // A bolt: a zigzag with a white-hot core in a blue glow.
-    std::vector<QPolygonF> bolts;
-    auto zigzag = [&](P from, std::initializer_list<P> steps) {
+    // A bolt: a zigzag with a white-hot core in a blue glow; those down
+    // the back leg burn red.
+    std::vector<std::pair<QPolygonF, QColor>> bolts;
+    auto zigzag = [&](P from, std::initializer_list<P> steps, QColor glow = kBoltGlow) {
         QPolygonF line{from};
         for (P s : steps) line << line.back() + s;
-        bolts.push_back(line);
+        bolts.push_back({line, glow});
     };
     const P chest = body.map(P(25, 27)), belly = body.map(P(23, 33));
     zigzag(chest, {{-3, -1}, {-1, -3}, {-4, -2}, {2, -1}, {-5, -3}});  // up the back arm
     zigzag(chest + P(-4, -1), {{1, -3}, {-2, -2}, {1, -3}});           // a fork towards the head
     zigzag(chest, {{3, -3}, {3, 1}, {1, -4}, {3, -1}, {1, -3}, {3, -1}}); // up the gun arm, out past the hand
-    zigzag(belly, {{-2, 3}, {2, 2}, {-4, 3}, {1, 3}});                 // down the back leg
-    zigzag(belly + P(-3, 5), {{-3, 1}, {0, 3}});                       // a fork
+    zigzag(belly, {{-2, 3}, {2, 2}, {-4, 3}, {1, 3}}, kBlood);         // down the back leg
+    zigzag(belly + P(-3, 5), {{-3, 1}, {0, 3}}, kBlood);               // a fork
     zigzag(belly, {{3, 2}, {-1, 3}, {3, 1}});                          // into the front leg
     p.setBrush(Qt::NoBrush);
     for (int pass = 0; pass < 2; ++pass)
-        for (const QPolygonF &line : bolts) {
-            p.setPen(QPen(pass == 0 ? kBoltGlow : kBoltCore, pass == 0 ? 3 : 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        for (const auto &[line, glow] : bolts) {
+            p.setPen(QPen(pass == 0 ? glow : kBoltCore, pass == 0 ? 3 : 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
             p.drawPolyline(line);
         }
     // The impact points: a white star in a yellow ring.
