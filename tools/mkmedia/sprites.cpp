@@ -690,7 +690,7 @@ void kneel(QPainter &p) {
     f.pop();
     f.pop();
     f.render(p);
-    // Fingers across the face, each a pixel of skin with a dark gap between.
+    // The gaps between his fingers, shaded, so the hand reads as a hand.
     const P h = body.map(handAt);
     for (P d : {P(0, -1), P(0, 0.5)}) px(p, h + d, kSkinShade);
     // The pistol he fired too soon, flat on the ground with its shadow, a
