@@ -239,25 +239,31 @@ public:
             const auto [at, size] = arrivals_.back();
             return at - (size - index) * 1000 / 22050;
         }
-        // What has arrived so far.
-        std::vector<std::uint8_t> soFar() const {
-            QFile f(file_);
-            if (!f.open(QIODevice::ReadOnly)) return {};
-            const QByteArray bytes = f.readAll();
-            return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+        // What has arrived so far: only samples whose arrival is noted, so
+        // that timeOf knows each of them.
+        std::vector<std::uint8_t> soFar() {
+            std::vector<std::uint8_t> out = all();
+            out.resize(std::min(out.size(), std::size_t(samplesSoFar())));
+            return out;
         }
         // parec flushes what it has on SIGINT (SIGTERM loses the tail).
         std::vector<std::uint8_t> stop() {
             ::kill(pid_t(rec_.processId()), SIGINT);
             if (!rec_.waitForFinished(3000)) rec_.kill();
             endWatch();
-            return soFar();
+            return all();
         }
         ~Recording() {
             endWatch();
             if (rec_.state() != QProcess::NotRunning) { rec_.kill(); rec_.waitForFinished(1000); }
         }
     private:
+        std::vector<std::uint8_t> all() const {
+            QFile f(file_);
+            if (!f.open(QIODevice::ReadOnly)) return {};
+            const QByteArray bytes = f.readAll();
+            return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+        }
         void endWatch() {
             done_ = true;
             if (watcher_.joinable()) watcher_.join();
