@@ -161,7 +161,11 @@ TEST_F(SoundServerTest, ANewSoundCutsOffTheOneStillPlaying) {
     player.play(a.data(), a.size());
     QElapsedTimer c;
     c.start();
-    const auto heard = [&] { const long f = AudibleSpan(rec.soFar(), 3, from).first; return f < 0 ? 0 : rec.samplesSoFar() - f; };
+    const auto heard = [&] { // samples since 104 was first heard
+        const std::vector<std::uint8_t> so = rec.soFar();
+        const long f = AudibleSpan(so, 3, from).first;
+        return f < 0 ? 0 : long(so.size()) - f;
+    };
     while (heard() < 2205 && c.elapsed() < 3000) runFor(5);
     player.play(b.data(), b.size()); // 104 (0.4 s) has been heard for a tenth of a second
     runFor(1800);
