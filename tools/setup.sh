@@ -8,8 +8,10 @@ TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick 
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon sox strace
   fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream lintian devscripts
   sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind)
-# tools/check-on-debian13: makes a Debian 13 root from Debian's packages.
-TARVO_DEBIAN13_PACKAGES=(mmdebstrap)
+# The tests that need no display or sound server: the engine, the media and
+# the window offscreen (what tools/test-in-debian-root --steps core builds).
+TARVO_CORE_TEST_PACKAGES=(googletest libgtest-dev libx11-dev libxtst-dev libwayland-dev libxkbcommon-dev
+  fonts-league-spartan fonts-dejavu-core)
 
 tarvo_install_missing() {
     local missing=() p
