@@ -5,37 +5,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRawFont>
+#include <algorithm>
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 namespace mkmedia {
 namespace {
-
-// Separable box blur of the alpha channel, run three times (close to a Gaussian).
-QImage blurAlpha(const QImage &in, int radius) {
-    const int w = in.width(), h = in.height();
-    std::vector<int> a(size_t(w) * h), tmp(size_t(w) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) a[size_t(y) * w + x] = qAlpha(in.pixel(x, y));
-    const int n = 2 * radius + 1;
-    for (int pass = 0; pass < 3; ++pass) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                int s = 0;
-                for (int k = -radius; k <= radius; ++k) s += a[size_t(y) * w + std::clamp(x + k, 0, w - 1)];
-                tmp[size_t(y) * w + x] = s / n;
-            }
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                int s = 0;
-                for (int k = -radius; k <= radius; ++k) s += tmp[size_t(std::clamp(y + k, 0, h - 1)) * w + x];
-                a[size_t(y) * w + x] = s / n;
-            }
-    }
-    QImage out(w, h, QImage::Format_ARGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) out.setPixel(x, y, qRgba(0, 0, 0, a[size_t(y) * w + x]));
-    return out;
-}
 
 QPainterPath fittedText(const QRawFont &font, const QString &text, const QRectF &box) {
     QPainterPath path;
@@ -57,74 +33,136 @@ QPainterPath fittedText(const QRawFont &font, const QString &text, const QRectF 
     return t.map(path);
 }
 
-QImage drawBanner(const QRawFont &font, const QString &text, QColor colour, bool streaks) {
-    QImage img(200, 50, QImage::Format_ARGB32);
-    img.fill(Qt::white);
+// Qt only rasterizes coverage here: whatever `draw` paints in opaque white,
+// antialiased, on an opaque black 8-bit image. That comes out the same bytes on
+// every architecture; Qt's colour blending, gradients and gradient pens do not
+// (its generic C paths round differently from its SSE2 and NEON ones), so every
+// colour below is mixed in integers by this file.
+using Mask = std::vector<int>; // 0..255 per pixel, row by row
 
-    QRectF box = streaks ? QRectF(40, 6, 150, 36) : QRectF(10, 6, 178, 36);
-    QPainterPath path = fittedText(font, text, box);
-
+template <class Draw> Mask coverage(int w, int h, Draw draw) {
+    QImage img(w, h, QImage::Format_Grayscale8);
+    img.fill(0);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    draw(p);
+    p.end();
+    Mask m(size_t(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const uchar *line = img.constScanLine(y);
+        for (int x = 0; x < w; ++x) m[size_t(y) * w + x] = line[x];
+    }
+    return m;
+}
+
+// Separable box blur, run three times (close to a Gaussian).
+Mask blur(Mask a, int w, int h, int radius) {
+    Mask tmp(a.size());
+    const int n = 2 * radius + 1;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                int s = 0;
+                for (int k = -radius; k <= radius; ++k) s += a[size_t(y) * w + std::clamp(x + k, 0, w - 1)];
+                tmp[size_t(y) * w + x] = s / n;
+            }
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                int s = 0;
+                for (int k = -radius; k <= radius; ++k) s += tmp[size_t(std::clamp(y + k, 0, h - 1)) * w + x];
+                a[size_t(y) * w + x] = s / n;
+            }
+    }
+    return a;
+}
+
+struct Rgb { int r, g, b; };
+
+Rgb rgbOf(const QColor &c) { return {c.red(), c.green(), c.blue()}; }
+
+// a + (b - a) * num / den, rounded, for 0 <= num <= den.
+int lerp(int a, int b, int num, int den) { return (a * (den - num) + b * num + den / 2) / den; }
+Rgb lerp(Rgb a, Rgb b, int num, int den) { return {lerp(a.r, b.r, num, den), lerp(a.g, b.g, num, den), lerp(a.b, b.b, num, den)}; }
+
+// Paints `c` over `dst` where the mask covers it.
+void paint(std::vector<Rgb> &dst, const Mask &m, const std::function<Rgb(int x, int y)> &c, int w) {
+    for (size_t i = 0; i < dst.size(); ++i)
+        if (m[i] > 0) dst[i] = lerp(dst[i], c(int(i % w), int(i / w)), m[i], 255);
+}
+
+QImage drawBanner(const QRawFont &font, const QString &text, QColor colour, bool streaks) {
+    const int w = 200, h = 50;
+    std::vector<Rgb> img(size_t(w) * h, Rgb{255, 255, 255});
+
+    const QRect box = streaks ? QRect(40, 6, 150, 36) : QRect(10, 6, 178, 36);
+    const QPainterPath path = fittedText(font, text, QRectF(box));
 
     if (streaks) {
-        // Speed lines rushing in from the left, thick near the word.
+        // Speed lines rushing in from the left, thick near the word: each fades
+        // from white at its start to near black at x = 44 and stays dark to its end.
         const int ys[] = {10, 15, 19, 24, 28, 33, 38, 42};
         const int starts[] = {22, 6, 30, 4, 14, 26, 8, 34};
+        const int fadeEnd = 44;
         for (int i = 0; i < 8; ++i) {
-            QLinearGradient g(starts[i], 0, 44, 0);
-            g.setColorAt(0, QColor(255, 255, 255));
-            g.setColorAt(1, QColor(30, 30, 30));
-            p.setPen(QPen(QBrush(g), (i % 3 == 0) ? 2.2 : 1.3, Qt::SolidLine, Qt::FlatCap));
-            p.drawLine(QPointF(starts[i], ys[i]), QPointF(box.left() + 12, ys[i]));
+            const Mask line = coverage(w, h, [&](QPainter &p) {
+                p.setPen(QPen(Qt::white, (i % 3 == 0) ? 2.2 : 1.3, Qt::SolidLine, Qt::FlatCap));
+                p.drawLine(QPointF(starts[i], ys[i]), QPointF(box.left() + 12, ys[i]));
+            });
+            // Measured at pixel centres: (x + 0.5 - start) / (44 - start).
+            const int den = 2 * (fadeEnd - starts[i]);
+            paint(img, line, [&](int x, int) {
+                return lerp(Rgb{255, 255, 255}, Rgb{30, 30, 30}, std::clamp(2 * (x - starts[i]) + 1, 0, den), den);
+            }, w);
         }
     }
 
     // Soft grey drop shadow.
-    QImage shadow(img.size(), QImage::Format_ARGB32);
-    shadow.fill(Qt::transparent);
-    {
-        QPainter s(&shadow);
-        s.setRenderHint(QPainter::Antialiasing);
-        s.translate(3, 3);
-        s.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        s.setBrush(Qt::black);
-        s.drawPath(path);
+    const Mask shadow = blur(coverage(w, h, [&](QPainter &p) {
+        p.translate(3, 3);
+        p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(path);
+    }), w, h, 1);
+    for (size_t i = 0; i < img.size(); ++i) {
+        const int a = shadow[i] * 55 / 100;
+        auto mix = [&](int v) { return (v * (255 - a) + 96 * a) / 255; };
+        img[i] = {mix(img[i].r), mix(img[i].g), mix(img[i].b)};
     }
-    shadow = blurAlpha(shadow, 1);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            int a = qAlpha(shadow.pixel(x, y)) * 55 / 100;
-            QRgb c = img.pixel(x, y);
-            auto mix = [&](int v) { return (v * (255 - a) + 96 * a) / 255; };
-            img.setPixel(x, y, qRgb(mix(qRed(c)), mix(qGreen(c)), mix(qBlue(c))));
-        }
 
-    const QColor dark = colour.darker(230);
-    const QColor light = colour.lighter(colour.lightness() < 40 ? 400 : 165);
+    const Rgb dark = rgbOf(colour.darker(230));
+    const Rgb light = rgbOf(colour.lighter(colour.lightness() < 40 ? 400 : 165));
+    const Rgb top = rgbOf(colour.lighter(125)), middle = rgbOf(colour), bottom = rgbOf(colour.darker(140));
 
-    // Heavy outline, then a bevelled face: a light rim on the upper edges.
-    p.setPen(QPen(dark, 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(dark);
-    p.drawPath(path);
-    p.setPen(Qt::NoPen);
-    p.setBrush(light);
-    p.drawPath(path);
-    p.save();
-    p.setClipPath(path);
-    QLinearGradient face(0, box.top(), 0, box.bottom());
-    face.setColorAt(0, colour.lighter(125));
-    face.setColorAt(0.55, colour);
-    face.setColorAt(1, colour.darker(140));
-    p.setBrush(face);
-    p.drawPath(path.translated(0.9, 1.4));
-    p.restore();
-    p.end();
+    // Heavy outline, then a bevelled face: a light rim on the upper edges, where
+    // the face, shifted down and right and clipped to the letters, leaves them.
+    const Mask outline = coverage(w, h, [&](QPainter &p) {
+        p.setPen(QPen(Qt::white, 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(path);
+    });
+    paint(img, outline, [&](int, int) { return dark; }, w);
+    const Mask letters = coverage(w, h, [&](QPainter &p) { p.drawPath(path); });
+    paint(img, letters, [&](int, int) { return light; }, w);
+    const Mask shifted = coverage(w, h, [&](QPainter &p) { p.drawPath(path.translated(0.9, 1.4)); });
+    Mask face(letters.size());
+    for (size_t i = 0; i < face.size(); ++i) face[i] = (letters[i] * shifted[i] + 127) / 255;
+    // A vertical gradient over the box, lighter at the top and darker at the
+    // bottom, measured at pixel centres; the colour itself sits at 55 %.
+    const int span = 20 * box.height(), knee = span * 55 / 100;
+    paint(img, face, [&](int, int y) {
+        const int t = std::clamp(10 * (2 * (y - box.top()) + 1), 0, span);
+        return t < knee ? lerp(top, middle, t, knee) : lerp(middle, bottom, t - knee, span - knee);
+    }, w);
 
     // The ground stays pure white at every edge.
-    for (int x = 0; x < 200; ++x) { img.setPixel(x, 0, qRgb(255, 255, 255)); img.setPixel(x, 49, qRgb(255, 255, 255)); }
-    for (int y = 0; y < 50; ++y) { img.setPixel(0, y, qRgb(255, 255, 255)); img.setPixel(199, y, qRgb(255, 255, 255)); }
-    return img.convertToFormat(QImage::Format_RGB32);
+    QImage out(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool edge = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+            const Rgb c = edge ? Rgb{255, 255, 255} : img[size_t(y) * w + x];
+            out.setPixel(x, y, qRgb(c.r, c.g, c.b));
+        }
+    return out;
 }
 
 } // namespace
