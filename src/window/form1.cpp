@@ -3,6 +3,7 @@
 
 #include "../dialogs/dialogs.h"
 #include "keys.h"
+#include "title_strip.h"
 
 #include <QApplication>
 #include <QFile>
@@ -58,8 +59,15 @@ void Stage::paintEvent(QPaintEvent *event) {
 Form1::Form1() {
     setWindowTitle(QStringLiteral("TARVO"));
     setWindowIcon(QIcon(loadPicture(":/assets/icon.png")));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    if (NeedsOwnTitleBar()) {
+        // Frameless only without the title and button hints: Qt drops it beside them.
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        new TitleStrip(this);
+        setContentsMargins(0, TitleStrip::kHeight, 0, 0);
+    } else {
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                       Qt::WindowCloseButtonHint);
+    }
     setFocusPolicy(Qt::StrongFocus);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
