@@ -59,15 +59,10 @@ void Stage::paintEvent(QPaintEvent *event) {
 Form1::Form1() {
     setWindowTitle(QStringLiteral("TARVO"));
     setWindowIcon(QIcon(loadPicture(":/assets/icon.png")));
-    if (NeedsOwnTitleBar()) {
-        // Frameless only without the title and button hints: Qt drops it beside them.
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-        new TitleStrip(this);
-        setContentsMargins(0, TitleStrip::kHeight, 0, 0);
-    } else {
-        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                       Qt::WindowCloseButtonHint);
-    }
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    ownTitleBar_ = NeedsOwnTitleBar();
+    if (ownTitleBar_) TitleStrip::attach(this);
     setFocusPolicy(Qt::StrongFocus);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -164,6 +159,7 @@ void Form1::MessageBox(const std::u16string &text, const std::u16string &title) 
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    if (ownTitleBar_) TitleStrip::attach(&box);
     box.exec();
     activateWindow();
     setFocus();

@@ -32,6 +32,13 @@ bool NeedsOwnTitleBar() {
     return answered && !offered;
 }
 
+void TitleStrip::attach(QWidget *window) {
+    // Frameless only without the title and button hints: Qt drops it beside them.
+    window->setWindowFlags((window->windowFlags() & Qt::WindowType_Mask) | Qt::FramelessWindowHint);
+    new TitleStrip(window);
+    window->setContentsMargins(0, kHeight, 0, 0);
+}
+
 TitleStrip::TitleStrip(QWidget *window)
     : QWidget(window),
       icon_(window->windowIcon().pixmap(32).toImage().scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)) {

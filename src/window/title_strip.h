@@ -3,7 +3,7 @@
 // compositor that leaves decorations to its clients (GNOME's mutter) would
 // get Qt's own title bar, with maximize and minimize buttons that a fixed-size
 // window must not have. There the window goes frameless and shows this strip
-// instead: the icon, the caption and a close button. Pressing anywhere else
+// instead (its boxes too): the icon, the caption and a close button. Pressing anywhere else
 // on it moves the window; nothing on it maximizes or minimizes.
 #pragma once
 
@@ -20,8 +20,10 @@ bool NeedsOwnTitleBar();
 class TitleStrip : public QWidget {
 public:
     static constexpr int kHeight = 24;
-    // Lies across the top of `window`, which keeps that much room free.
-    explicit TitleStrip(QWidget *window);
+    // Makes `window` (the game's or a box) frameless, with the strip across
+    // its top and its contents below it.
+    static void attach(QWidget *window);
+
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -31,6 +33,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *) override {} // no maximizing
 
 private:
+    explicit TitleStrip(QWidget *window);
     QRect closeBox() const { return QRect(width() - kHeight, 0, kHeight, kHeight); }
     QImage icon_;
     bool closing_ = false;
