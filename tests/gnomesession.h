@@ -90,7 +90,11 @@ public:
     }
     bool ok() const override { return error_.isEmpty(); }
     QString error() const override { return error_; }
+    // Before a game starts, the last one's window is off the screen: mutter
+    // puts the new window where the old one was, and a picture of the old
+    // one that mutter has not yet redrawn (under load) passed for it.
     void prepare(QProcessEnvironment &env) const override {
+        for (int i = 0; i < 250 && placeIn(x_.screen()).isValid(); ++i) QThread::msleep(20);
         env.insert("WAYLAND_DISPLAY", server_dir_.filePath("wayland-tarvo"));
         env.insert("QT_QPA_PLATFORM", "wayland");
         env.insert("XDG_RUNTIME_DIR", client_dir_.path());
@@ -130,7 +134,7 @@ private:
             }
         return r;
     }
-    Xvfb x_;
+    mutable Xvfb x_; // pictures are taken in prepare() too
     QTemporaryDir server_dir_{QDir::tempPath() + "/tarvo-mutter-XXXXXX"};
     QTemporaryDir client_dir_{QDir::tempPath() + "/tarvo-client-XXXXXX"};
     QProcess mutter_;
