@@ -86,6 +86,9 @@ public:
             ::kill(-pid_t(mutter_.processId()), SIGTERM); // its bus too
             if (!mutter_.waitForFinished(5000)) ::kill(-pid_t(mutter_.processId()), SIGKILL);
             mutter_.waitForFinished(1000);
+            // Mutter itself ends a moment later and takes its socket away;
+            // the runtime folder is removed after that.
+            for (int i = 0; i < 100 && QFile::exists(server_dir_.filePath("wayland-tarvo")); ++i) QThread::msleep(20);
         }
     }
     bool ok() const override { return error_.isEmpty(); }
