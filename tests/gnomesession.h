@@ -69,11 +69,17 @@ public:
             if (!QFile::exists(server_dir_.filePath("wayland-tarvo")) || !x_.findWindow("mutter")) continue;
             // Its pointer rests in the corner, out of the way; the keyboard
             // follows the pointer into mutter's window. The desktop is drawn
-            // once the screen is no longer black and stays as it is.
+            // once the screen is no longer black and stays as it is for a
+            // second (mutter 48 moves its cursor there only after a while).
             x_.xdotool({"mousemove", "639", "479"});
-            const QImage first = x_.screen();
-            QThread::msleep(300);
-            if (first.pixel(320, 240) != 0xff000000u && x_.screen() == first) desktop_ = first;
+            QImage first = x_.screen();
+            for (int same = 0; same < 3 && first.pixel(320, 240) != 0xff000000u;) {
+                QThread::msleep(400);
+                const QImage now = x_.screen();
+                same = now == first ? same + 1 : 0;
+                first = now;
+                if (same == 3) desktop_ = first;
+            }
         }
         if (desktop_.isNull()) {
             QFile log(server_dir_.filePath("mutter.log"));
