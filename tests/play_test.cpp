@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "gnomesession.h"
 #include "ready_at_twice.h"
 #include "wlsession.h"
 #include "xsession.h"
@@ -19,6 +20,7 @@ protected:
     static inline std::unique_ptr<Session> session;
     static void SetUpTestSuite() {
         if (qgetenv("TARVO_SESSION") == "wayland") session = std::make_unique<Sway>();
+        else if (qgetenv("TARVO_SESSION") == "gnome") session = std::make_unique<Mutter>();
         else session = std::make_unique<Xvfb>();
     }
     static void TearDownTestSuite() { session.reset(); }
@@ -54,7 +56,9 @@ TEST_F(PlayTest, TheWindowAsAPlayerFirstSeesIt) {
     EXPECT_EQ(Slot2P(s), Cell(0, 0));
     EXPECT_GT(game->stageTop(), 10) << "a menu bar above the 200 x 100 stage";
     // The launcher entry is io.tarvo.tarvo.desktop, with StartupWMClass=TARVO for X11.
-    EXPECT_EQ(session->appId("TARVO"), qgetenv("TARVO_SESSION") == "wayland" ? "io.tarvo.tarvo" : "TARVO");
+    if (qgetenv("TARVO_SESSION") != "gnome") { // mutter does not tell
+        EXPECT_EQ(session->appId("TARVO"), qgetenv("TARVO_SESSION") == "wayland" ? "io.tarvo.tarvo" : "TARVO");
+    }
     // Where the window is larger than the stage, the rest is white too.
     const QImage w = game->window();
     for (int y = game->stageTop(); y < w.height(); ++y)
@@ -142,6 +146,47 @@ TEST_F(PlayTest, F12ShowsTheScoreAndTheKeyboardComesBack) {
     game->key("shift");
     EXPECT_GE(game->waitFor([](const QImage &s) { return Shows(s, "fall1p.bmp"); }, 1000), 0)
         << "the game window has the keyboard again";
+}
+
+// Where the game draws its own title bar (GNOME): the icon, the caption and a
+// close button. Clicks and double clicks anywhere else on it, and mutter's
+// maximize shortcuts, leave the window where it is, at its size.
+TEST_F(PlayTest, TheTitleBarOnlyMovesAndCloses) {
+    const QRect at = session->place("TARVO");
+    ASSERT_TRUE(at.isValid()) << "the session tells where the window is";
+    const QImage w = game->window();
+    const QImage icon = QImage(QString(TARVO_ASSETS_DIR) + "/icon.png")
+                            .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                            .scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    int opaque = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            if (qAlpha(icon.pixel(x, y)) < 255) continue;
+            ++opaque;
+            ASSERT_EQ(w.pixel(4 + x, 4 + y), icon.pixel(x, y)) << "the icon at the left, pixel " << x << "," << y;
+        }
+    EXPECT_GT(opaque, 100);
+    auto dark = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = 0; y < 23; ++y)
+            for (int x = x0; x < x1; ++x) n += qGray(w.pixel(x, y)) < 100;
+        return n;
+    };
+    EXPECT_GT(dark(24, w.width() - 24), 30) << "a caption";
+    EXPECT_GT(dark(w.width() - 24, w.width()), 10) << "a close button at the right";
+    for (int x = 2; x < w.width() - 24; x += 14)
+        for (int clicks : {1, 2}) {
+            session->click(at.topLeft() + QPoint(x, 12), clicks);
+            ASSERT_EQ(session->place("TARVO"), at) << clicks << " click(s) at x " << x;
+        }
+    for (const char *shortcut : {"super+Up", "alt+F10"}) {
+        game->key(shortcut);
+        QThread::msleep(500);
+        EXPECT_EQ(session->place("TARVO"), at) << shortcut;
+    }
+    EXPECT_TRUE(StartBout(*game)) << "still the game";
+    session->click(at.topLeft() + QPoint(w.width() - 12, 12), 1);
+    EXPECT_TRUE(game->process().waitForFinished(3000)) << "the close button ends the game";
 }
 
 TEST_F(PlayTest, AtTwiceTheScaleEveryPictureIsDoubledPixelForPixel) {

@@ -1,17 +1,25 @@
 // SPDX-License-Identifier: MIT
 // What the tests that play the real game need from a display server, and the
-// game on it: one interface, with an X11 (Xvfb, XTest) and a Wayland (sway,
-// a virtual keyboard, grim) implementation, so that the same test bodies run
-// on both.
+// game on it: one interface, with an X11 (Xvfb, XTest), a Wayland (sway, a
+// virtual keyboard, grim) and a GNOME (mutter nested in Xvfb) implementation,
+// so that the same test bodies run on all three.
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QThread>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <functional>
 
 namespace tarvo::testing {
@@ -44,7 +52,35 @@ public:
     // The scale at which the next programs started run (1 or 2).
     virtual void setScale(int scale) = 0;
     virtual int scale() const = 0;
+    // Where that window's inside lies on the screen; null where the session
+    // cannot tell.
+    virtual QRect place(const QString &) { return {}; }
+    // `count` left clicks in a row (2: a double click) at a point of the
+    // screen; nothing where the session has no pointer.
+    virtual void click(QPoint, int) {}
 };
+
+// Compositors refuse to run as root: there `server` runs as nobody, and its
+// runtime folder `dir` is handed to nobody; the machine's users stay as they
+// are. Either way it runs in a process group of its own, which ends with the
+// tests, also when they are killed. Empty when set, else why not.
+inline QString Unprivileged(QProcess &server, const QString &dir) {
+    uid_t uid = geteuid();
+    gid_t gid = getegid();
+    if (uid == 0) {
+        const passwd *nobody = getpwnam("nobody");
+        if (!nobody) return "no user nobody to run the compositor as";
+        uid = nobody->pw_uid;
+        gid = nobody->pw_gid;
+        if (chown(QFile::encodeName(dir).constData(), uid, gid) != 0) return "cannot hand " + dir + " to nobody";
+    }
+    server.setChildProcessModifier([uid, gid] {
+        setpgid(0, 0);
+        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
+    return {};
+}
 
 inline QImage Asset(const QString &name) {
     return QImage(QString(TARVO_ASSETS_DIR) + "/" + name).convertToFormat(QImage::Format_RGB32);

@@ -13,13 +13,8 @@
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
-#include <grp.h>
-#include <pwd.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <unistd.h>
-
-#include <csignal>
 
 #include <cstring>
 #include <vector>
@@ -27,10 +22,6 @@
 namespace tarvo::testing {
 
 namespace {
-
-// Sway will not run as root: there the tests run it as this user, which
-// tools/setup.sh creates.
-constexpr const char *kSwayUser = "tarvo-test";
 
 // The whole output as sway sees it, with every window on it.
 QJsonObject Tree(const Sway &s) { return QJsonDocument::fromJson(s.swaymsg({"-t", "get_tree"})).object(); }
@@ -160,29 +151,10 @@ Sway::Sway() {
                  "xwayland disable\n");
     config.close();
 
-    // Sway refuses to run as root: there it runs as its own user, in a
-    // runtime folder of that user's. Either way it ends with the tests, also
-    // when they are killed.
-    uid_t uid = geteuid();
-    gid_t gid = getegid();
-    if (uid == 0) {
-        const passwd *user = getpwnam(kSwayUser);
-        if (!user) {
-            error_ = QString("sway refuses to run as root and the user %1 is missing: ./test creates it "
-                             "(useradd --system %1)").arg(kSwayUser);
-            return;
-        }
-        uid = user->pw_uid;
-        gid = user->pw_gid;
-        if (chown(QFile::encodeName(dir).constData(), uid, gid) != 0) {
-            error_ = "cannot hand the runtime folder to " + QString(kSwayUser);
-            return;
-        }
+    if (const QString why = Unprivileged(sway_, dir); !why.isEmpty()) {
+        error_ = why;
+        return;
     }
-    sway_.setChildProcessModifier([uid, gid] {
-        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-    });
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env;
     env.insert("PATH", QProcessEnvironment::systemEnvironment().value("PATH", "/usr/bin:/bin"));

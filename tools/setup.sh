@@ -2,12 +2,12 @@
 # Sourced by ./run and ./test: installs what is missing, configures, builds.
 # Usage: tarvo_setup BUILD_DIR [extra Debian packages...]
 
-TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpulse-dev
+TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpulse-dev libwayland-dev
   fonts-noto-cjk)
 TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick dpkg-dev
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon sox strace
   fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream lintian devscripts
-  sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind)
+  sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind mutter)
 # The tests that need no display or sound server: the engine, the media and
 # the window offscreen (what tools/test-in-debian-root --steps core builds).
 TARVO_CORE_TEST_PACKAGES=(googletest libgtest-dev libx11-dev libxtst-dev libwayland-dev libxkbcommon-dev
@@ -24,14 +24,6 @@ tarvo_install_missing() {
     echo "Installing Debian packages: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq -o DPkg::Lock::Timeout=600
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"
-}
-
-# The Wayland tests run their compositor (sway) as this user when they run as
-# root, since sway refuses to run as root.
-tarvo_test_user() {
-    [ "$(id -u)" -ne 0 ] && return 0
-    id tarvo-test >/dev/null 2>&1 && return 0
-    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin tarvo-test
 }
 
 tarvo_setup() {

@@ -3,6 +3,7 @@
 
 #include "../dialogs/dialogs.h"
 #include "keys.h"
+#include "title_strip.h"
 
 #include <QApplication>
 #include <QFile>
@@ -60,6 +61,8 @@ Form1::Form1() {
     setWindowIcon(QIcon(loadPicture(":/assets/icon.png")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
+    ownTitleBar_ = NeedsOwnTitleBar();
+    if (ownTitleBar_) TitleStrip::attach(this);
     setFocusPolicy(Qt::StrongFocus);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -156,6 +159,7 @@ void Form1::MessageBox(const std::u16string &text, const std::u16string &title) 
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    if (ownTitleBar_) TitleStrip::attach(&box);
     box.exec();
     activateWindow();
     setFocus();

@@ -89,6 +89,7 @@ private:
     QTimer timer1_;
     WavPlayer player_;
     std::map<MenuItem, QAction *> actions_;
+    bool ownTitleBar_ = false; // the window and its boxes draw their own title bars
 };
 
 } // namespace tarvo
