@@ -88,9 +88,9 @@ public:
         }
     }
     ~Mutter() override {
-        if (mutter_.state() != QProcess::NotRunning) {
-            ::kill(-pid_t(mutter_.processId()), SIGTERM); // its bus too
-            if (!mutter_.waitForFinished(5000)) ::kill(-pid_t(mutter_.processId()), SIGKILL);
+        if (const pid_t group = pid_t(mutter_.processId()); mutter_.state() != QProcess::NotRunning && group > 0) {
+            ::kill(-group, SIGTERM); // its bus too
+            if (!mutter_.waitForFinished(5000)) ::kill(-group, SIGKILL);
             mutter_.waitForFinished(1000);
             // Mutter itself ends a moment later and takes its socket away;
             // the runtime folder is removed after that.

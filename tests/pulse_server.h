@@ -33,6 +33,13 @@ inline void StartChild(QProcess &p, const QString &program, const QStringList &a
     p.start(program, args);
 }
 
+// Signals a child while it runs. Once it has ended, or if it never started,
+// QProcess gives its id as 0, and kill(0, ...) would signal the whole process
+// group: the test itself, ctest and whatever started them.
+inline void SignalChild(const QProcess &p, int sig) {
+    if (p.state() != QProcess::NotRunning && p.processId() > 0) ::kill(pid_t(p.processId()), sig);
+}
+
 class SoundServer {
 public:
     enum class Kind { PulseAudio, PipeWire };
@@ -159,7 +166,7 @@ public:
         if (silence_.state() != QProcess::NotRunning) { silence_.kill(); silence_.waitForFinished(1000); }
         for (auto &p : procs_)
             if (p) {
-                ::kill(pid_t(p->processId()), SIGKILL);
+                SignalChild(*p, SIGKILL);
                 p->waitForFinished(3000);
                 p.reset();
             }
@@ -248,7 +255,7 @@ public:
         }
         // parec flushes what it has on SIGINT (SIGTERM loses the tail).
         std::vector<std::uint8_t> stop() {
-            ::kill(pid_t(rec_.processId()), SIGINT);
+            SignalChild(rec_, SIGINT);
             if (!rec_.waitForFinished(3000)) rec_.kill();
             endWatch();
             return all();
@@ -300,7 +307,7 @@ private:
     }
     void signal(int sig) {
         for (auto &p : procs_)
-            if (p) ::kill(pid_t(p->processId()), sig);
+            if (p) SignalChild(*p, sig);
     }
 
     Kind kind_;
