@@ -5,6 +5,7 @@
 // at all.
 #include "platform/wav_image.h"
 #include "platform/wav_player.h"
+#include "likeness.h"
 #include "pulse_server.h"
 #include "window/form1.h"
 
@@ -25,47 +26,11 @@ namespace {
 
 std::unique_ptr<SoundServer> server; // started by main() when TARVO_SOUND_SERVER is set
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes sound(int id) {
-    std::ifstream in(std::string(TARVO_ASSETS_DIR) + "/" + std::to_string(id) + ".wav", std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 // Runs the event loop for `ms` milliseconds (the player is fed from it).
 void runFor(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double seconds(long samples) { return double(samples) / 22050.0; }
-
-// Correlation of the recording from `at` with a sound's own samples; a
-// negative `at` is a recording that began -at samples into the sound.
-double likeness(const Bytes &rec, long at, const Bytes &wav, size_t count) {
-    const auto w = ParseWavImage(wav.data(), wav.size());
-    const long skip = std::max(0L, -at), end = std::min({skip + long(count), long(w->dataSize), long(rec.size()) - at});
-    double sxy = 0, sxx = 0, syy = 0;
-    for (long i = skip; i < end; ++i) {
-        const double x = double(rec[size_t(at + i)]) - 128, y = double(wav[w->dataOffset + size_t(i)]) - 128;
-        sxy += x * y; sxx += x * x; syy += y * y;
-    }
-    return sxx > 0 && syy > 0 ? sxy / std::sqrt(sxx * syy) : 0;
-}
-
-// The best likeness for a start in [from, to], and where it is.
-std::pair<double, long> bestMatch(const Bytes &rec, long from, long to, const Bytes &wav, size_t count) {
-    std::pair<double, long> best{-1, -1};
-    for (long at = from; at <= to; ++at) best = std::max(best, std::pair{likeness(rec, at, wav, count), at});
-    return best;
-}
-
-// The best likeness within 60 ms of `at` (the recording starts a little late
-// or early). A sound that is heard from the recording's first moments may
-// have begun before the recorder delivered: up to 0.2 s of it may be missing.
-double bestLikeness(const Bytes &rec, long at, const Bytes &wav, size_t count) {
-    return bestMatch(rec, at < 1300 ? -4410 : at - 1300, at + 1300, wav, count).first;
 }
 
 class SoundServerTest : public ::testing::Test {
@@ -121,7 +86,7 @@ protected:
     // Tells the figure to whoever reads the test's output.
     static void tell(const std::string &key, double value, const char *unit) {
         ::testing::Test::RecordProperty(key, std::to_string(value));
-        std::printf("[ %s ] %s: %.1f %s\n", SoundServer::Name(server->kind()), key.c_str(), value, unit);
+        std::printf("[ %s ] %s: %.2f %s\n", SoundServer::Name(server->kind()), key.c_str(), value, unit);
     }
     QElapsedTimer clock;
     WavPlayer player;
@@ -270,7 +235,9 @@ TEST_F(SoundServerTest, ASoundAfterTheServerHasBeenGoneIsHeard) {
         tell(std::string("ms from the server's start to the first sound heard ") + what, double(heard - back), "ms");
         EXPECT_LT(heard - back, 3000);
         runFor(600);
-        EXPECT_GT(bestLikeness(keep(rec.stop()), at, w104, 4000), 0.8) << "it is 104 that was heard";
+        const double like = bestLikeness(keep(rec.stop()), at, w104, 4000);
+        tell(std::string("likeness of the sound heard ") + what + " with 104", like, "");
+        EXPECT_GT(like, 0.8) << "it is 104 that was heard";
     };
     runFor(300); // the player has found the server
     {

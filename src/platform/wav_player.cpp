@@ -155,15 +155,20 @@ struct WavPlayer::Loop {
         written = 0;
         pa_stream_set_state_callback(stream, &Loop::onStreamState, this);
         pa_stream_set_write_callback(stream, &Loop::onWritable, this);
-        // A short buffer so that a sound starts at once; the whole sound is
-        // written as the server asks for it.
+        // A short target latency, so that a sound starts at once; a buffer
+        // that holds the whole sound, which is written in one go before the
+        // stream starts (it is corked until then). Nothing is left to write
+        // while it plays, so a player starved of the processor (a slow board,
+        // a busy machine) never lets the server run dry in the middle of a
+        // sound: the gaps that refilling 100 ms at a time left there.
+        const std::size_t total = current.samples.size() * sizeof(std::int16_t);
         pa_buffer_attr attr;
-        attr.maxlength = std::uint32_t(-1);
+        attr.maxlength = std::uint32_t(std::max<std::size_t>(total, pa_usec_to_bytes(PA_USEC_PER_SEC, &current.format)));
         attr.tlength = std::uint32_t(pa_usec_to_bytes(100 * PA_USEC_PER_MSEC, &current.format));
         attr.prebuf = std::uint32_t(-1);
         attr.minreq = std::uint32_t(-1);
         attr.fragsize = std::uint32_t(-1);
-        if (pa_stream_connect_playback(stream, nullptr, &attr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0) {
+        if (pa_stream_connect_playback(stream, nullptr, &attr, PA_STREAM_START_CORKED, nullptr, nullptr) < 0) {
             endStream();
             return;
         }
@@ -188,12 +193,18 @@ struct WavPlayer::Loop {
 
     void feed(std::size_t bytes) {
         const std::size_t total = current.samples.size() * sizeof(std::int16_t);
-        const std::size_t n = std::min(bytes, total - written);
+        // The first time the server asks, the whole sound; then it starts.
+        const bool first = written == 0;
+        const std::size_t n = first ? total : std::min(bytes, total - written);
         if (n > 0) {
             // Copied by the library: the samples need not outlive this call.
             const auto *from = reinterpret_cast<const std::uint8_t *>(current.samples.data()) + written;
             if (pa_stream_write(stream, from, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) { endStream(); return; }
             written += n;
+        }
+        if (first) {
+            if (pa_operation *o = pa_stream_cork(stream, 0, nullptr, nullptr)) pa_operation_unref(o);
+            else { endStream(); return; }
         }
         if (written == total && !drain) {
             // Once the server has played it all, the stream goes: nothing is
