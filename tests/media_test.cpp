@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -178,6 +179,33 @@ TEST(Pictures, LauncherIconsComeInFourSizesOnATransparentGround) {
             EXPECT_EQ(qAlpha(icon.pixel(corner)), 0);
         EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << "the head in the middle";
     }
+}
+
+TEST(Pictures, TheWindowsIconHoldsTheSameHeadAtEachSize) {
+    QImageReader ico(QString(TARVO_ASSETS_DIR) + "/tarvo.ico");
+    std::vector<int> sizes;
+    const auto same = [](const QImage &a, const QImage &b) {
+        return a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+    };
+    const QImage icon(QString(TARVO_ASSETS_DIR) + "/icon.png"), big(QString(TARVO_ASSETS_DIR) + "/icon-256.png"),
+        mid(QString(TARVO_ASSETS_DIR) + "/icon-48.png");
+    do {
+        const QImage img = ico.read();
+        ASSERT_FALSE(img.isNull()) << ico.errorString().toStdString();
+        ASSERT_EQ(img.width(), img.height());
+        sizes.push_back(img.width());
+        const int last = img.width() - 1;
+        EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0) << img.width() << ": a transparent ground";
+        EXPECT_EQ(qAlpha(img.pixel(last, last)), 0) << img.width();
+        if (img.width() == 32) {
+            EXPECT_TRUE(same(img, icon)) << "the window icon's own pixels";
+        } else if (img.width() == 48) {
+            EXPECT_TRUE(same(img, mid));
+        } else if (img.width() == 256) {
+            EXPECT_TRUE(same(img, big));
+        }
+    } while (ico.jumpToNextImage());
+    EXPECT_EQ(sizes, (std::vector<int>{16, 32, 32, 48, 256})) << "16 to 256, and 32 in 256 colours too";
 }
 
 struct SoundSpec { int id; std::uint32_t samples, fileSize; };

@@ -3,6 +3,7 @@
 //   mkmedia OUTDIR [--sheet docs/media.png]
 // The same fonts give the same bytes on every run.
 #include "bmp8.h"
+#include "ico.h"
 #include "media.h"
 
 #include <QBuffer>
@@ -67,10 +68,15 @@ int main(int argc, char **argv) {
             if (!colours.contains(icon.pixel(x, y))) colours.append(icon.pixel(x, y));
     std::sort(colours.begin(), colours.end());
     if (colours.size() > 256) { std::fprintf(stderr, "mkmedia: icon has too many colours\n"); return 1; }
-    ok &= write(out.filePath("icon.png"), png(icon.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither)));
+    const QImage icon8 = icon.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither);
+    ok &= write(out.filePath("icon.png"), png(icon8));
 
     // Larger renditions for launchers and software centres.
     for (int size : {48, 64, 128, 256}) ok &= write(out.filePath(QString("icon-%1.png").arg(size)), png(mkmedia::makeIcon(size)));
+    // The Windows program's icon: 16 for the title bar, 32 (in 256 colours
+    // too) for the desktop, 48 and 256 for Explorer's larger views.
+    ok &= write(out.filePath("tarvo.ico"), mkmedia::encodeIco({mkmedia::makeIcon(16), icon8, icon, mkmedia::makeIcon(48)},
+                                                              png(mkmedia::makeIcon(256))));
 
     for (int id = 101; id <= 109; ++id) ok &= write(out.filePath(QString::number(id) + ".wav"), mkmedia::makeSound(id));
 

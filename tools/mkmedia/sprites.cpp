@@ -776,6 +776,12 @@ QImage makeIcon(int size) {
     hat(f, kHeadCentre + P(0, -3.5));
     f.render(p);
     p.end();
+    if (size == 16) {
+        // At 16 pixels the eye falls under the brim and the moustache fades
+        // into the cheek: both are set by hand, as a title bar shows them.
+        icon.setPixel(9, 9, qRgb(0x1e, 0x12, 0x0a));
+        for (int x = 8; x <= 10; ++x) icon.setPixel(x, 11, qRgb(0x3a, 0x24, 0x15));
+    }
     return icon;
 }
 
