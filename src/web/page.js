@@ -1,0 +1,321 @@
+// SPDX-License-Identifier: MIT
+// The page around the window, for what only the browser can do: the stage on
+// its canvas at a whole scale, the menu bar (by mouse, keys and taps), the
+// keys and taps that reach the game, Timer1 on a grid of performance.now(),
+// the modal box, the sound through Web Audio, and the page's end.
+var TarvoPage = (function () {
+  'use strict';
+  const page = {};
+  const byId = (id) => document.getElementById(id);
+  const form = byId('form1'), canvas = byId('stage'), menubar = byId('menubar'), box = byId('box');
+  let stopped = false; // the game has ended or failed: nothing more reaches it
+
+  // Hands an event to the game, unless it has ended.
+  const game = {
+    key: (code, mask) => { if (!stopped) Module._tarvo_key(code, mask); },
+    command: (id) => { if (!stopped) Module._tarvo_command(id); },
+    tick: () => { if (!stopped) Module._tarvo_tick(); },
+  };
+
+  // --- The stage: 200 x 100 picture pixels, each drawn as a square of whole
+  // device pixels, nearest neighbour, at the largest such scale that fits.
+  const picture = document.createElement('canvas');
+  picture.width = 200;
+  picture.height = 100;
+  let pixels = 0, framePending = false;
+  function draw() {
+    framePending = false;
+    if (!pixels) return;
+    const image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, 200 * 100 * 4), 200, 100);
+    picture.getContext('2d').putImageData(image, 0, 0);
+    const c = canvas.getContext('2d');
+    c.imageSmoothingEnabled = false;
+    c.drawImage(picture, 0, 0, canvas.width, canvas.height);
+  }
+  // What a handler drew is shown at the next frame, once it has returned.
+  page.present = function (at) {
+    pixels = at;
+    if (!framePending) {
+      framePending = true;
+      requestAnimationFrame(draw);
+    }
+  };
+  function fit() {
+    // The largest whole number of device pixels per picture pixel that the
+    // page has room for: on a phone whose screen has three device pixels to
+    // each of the page's, 390 of them wide, five (the stage 333 wide).
+    const ratio = window.devicePixelRatio || 1;
+    const wide = document.documentElement.clientWidth * ratio, high = (window.innerHeight - menubar.offsetHeight) * ratio;
+    const device = Math.max(1, Math.floor(Math.min(wide / 200, high / 100) + 1e-6));
+    if (canvas.width !== 200 * device) {
+      canvas.width = 200 * device;
+      canvas.height = 100 * device;
+    }
+    canvas.style.width = form.style.width = 200 * device / ratio + 'px';
+    canvas.style.height = 100 * device / ratio + 'px';
+    draw();
+  }
+  window.addEventListener('resize', fit);
+
+  // --- The menu bar. Each item's state lives in the item itself.
+  const item = (id) => menubar.querySelector('[data-id="' + id + '"]');
+  const isOn = (el, name) => el.getAttribute(name) === 'true';
+  page.menuState = function (id) {
+    const el = item(id);
+    return el ? (isOn(el, 'aria-disabled') ? 0 : 1) | (isOn(el, 'aria-checked') ? 2 : 0) : -1;
+  };
+  page.menuSet = function (id, enabled, checked) {
+    const el = item(id);
+    if (!el) return 0;
+    if (enabled >= 0) el.setAttribute('aria-disabled', enabled ? 'false' : 'true');
+    if (checked >= 0) el.setAttribute('aria-checked', checked ? 'true' : 'false');
+    return 1;
+  };
+  const titles = Array.from(menubar.querySelectorAll('.title'));
+  const itemsOf = (i) => Array.from(titles[i].nextElementSibling.querySelectorAll('.item'));
+  let open = -1;         // the menu shown, or -1
+  let current = 0;       // the title the keys are at
+  let barActive = false; // the menu bar has the keyboard (after F10 or Alt)
+  function showMenu(i) {
+    titles.forEach((t, j) => {
+      t.setAttribute('aria-expanded', String(i === j));
+      t.classList.toggle('current', i === j || (i < 0 && barActive && j === current));
+      t.nextElementSibling.hidden = i !== j;
+    });
+    open = i;
+    if (i >= 0) {
+      current = i;
+      titles[i].focus();
+    }
+  }
+  function leaveMenus() {
+    barActive = false;
+    showMenu(-1);
+    if (document.activeElement && menubar.contains(document.activeElement)) document.activeElement.blur();
+  }
+  function choose(el) {
+    if (isOn(el, 'aria-disabled')) return; // a grayed item cannot be chosen
+    leaveMenus();
+    game.command(Number(el.dataset.id));
+  }
+  titles.forEach((t, i) => {
+    t.addEventListener('click', () => (open === i ? leaveMenus() : showMenu(i)));
+    t.addEventListener('pointerenter', (e) => { if (open >= 0 && open !== i && e.pointerType === 'mouse') showMenu(i); });
+    itemsOf(i).forEach((el) => {
+      el.addEventListener('click', () => choose(el));
+      el.addEventListener('pointerenter', () => el.focus());
+    });
+  });
+  document.addEventListener('pointerdown', (e) => { if ((open >= 0 || barActive) && !menubar.contains(e.target)) leaveMenus(); });
+  function enterBar() {
+    barActive = true;
+    current = 0;
+    showMenu(-1);
+    titles[0].focus();
+  }
+  // Keys while the menu bar has them, as a desktop's menu bar takes them:
+  // arrows move, Enter (or Space) opens or chooses, Escape goes back.
+  function menuKey(e) {
+    e.preventDefault();
+    const focusItem = (step) => {
+      const list = itemsOf(open), k = list.indexOf(document.activeElement);
+      list[k < 0 ? (step > 0 ? 0 : list.length - 1) : (k + step + list.length) % list.length].focus();
+    };
+    switch (e.key) {
+    case 'ArrowLeft': case 'ArrowRight': {
+      const i = (current + (e.key === 'ArrowLeft' ? -1 : 1) + titles.length) % titles.length;
+      if (open >= 0) { showMenu(i); focusItem(1); } else { current = i; showMenu(-1); titles[i].focus(); }
+      break;
+    }
+    case 'ArrowDown': case 'ArrowUp':
+      if (open < 0) showMenu(current);
+      focusItem(e.key === 'ArrowDown' ? 1 : -1);
+      break;
+    case 'Enter': case ' ':
+      if (open >= 0 && document.activeElement.classList.contains('item')) choose(document.activeElement);
+      else { showMenu(current); focusItem(1); }
+      break;
+    case 'Escape':
+      if (open >= 0 && barActive) { showMenu(-1); titles[current].focus(); } else leaveMenus();
+      break;
+    case 'F10': case 'Alt': leaveMenus(); break;
+    }
+  }
+
+  // --- Keys. Windows' virtual-key numbers, and the modifier bits Shift 1,
+  // Ctrl 2, Alt 4. Every key pressed anywhere on the page reaches the game,
+  // but for those the open box or the active menu bar takes.
+  const named = { Backspace: 8, Tab: 9, Enter: 13, Shift: 16, Control: 17, Alt: 18, AltGraph: 18, Pause: 19,
+    CapsLock: 20, Escape: 27, ' ': 32, PageUp: 33, PageDown: 34, End: 35, Home: 36, ArrowLeft: 37, ArrowUp: 38,
+    ArrowRight: 39, ArrowDown: 40, Insert: 45, Delete: 46, Meta: 91, OS: 91 };
+  function keyCode(e) {
+    if (e.key in named) return named[e.key];
+    const f = /^F([1-9]|1[0-9]|2[0-4])$/.exec(e.key);
+    if (f) return 111 + Number(f[1]);
+    const m = /^(Key([A-Z])|Digit([0-9]))$/.exec(e.code);
+    if (m) return (m[2] || m[3]).charCodeAt(0);
+    return 0;
+  }
+  let altAlone = false;
+  window.addEventListener('keydown', (e) => {
+    unlockSound();
+    const mask = (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0);
+    if (box.open) {
+      // The box takes the keys while it is open; the two shortcuts do
+      // nothing then, as behind a program's box, and are not the browser's.
+      if ((mask === 2 && e.code === 'KeyS') || (mask === 0 && e.key === 'F12')) e.preventDefault();
+      return;
+    }
+    if (stopped) return;
+    if (barActive || open >= 0) { menuKey(e); return; }
+    altAlone = e.key === 'Alt';
+    // The two shortcuts, for the game and not the browser (Save, developer
+    // tools); a grayed item's shortcut does nothing.
+    if (mask === 2 && e.code === 'KeyS') {
+      e.preventDefault();
+      if (page.menuState(12) & 1) game.command(12);
+      return;
+    }
+    if (mask === 0 && e.key === 'F12') {
+      e.preventDefault();
+      if (page.menuState(22) & 1) game.command(22);
+      return;
+    }
+    if (e.key.startsWith('Arrow') || e.key === ' ' || e.key === 'F10') e.preventDefault(); // no scrolling
+    game.key(keyCode(e), mask);
+    if (e.key === 'F10' && !stopped) enterBar();
+  });
+  window.addEventListener('keyup', (e) => {
+    if (e.key === 'Alt' && altAlone && !stopped && !box.open && open < 0) { e.preventDefault(); enterBar(); }
+    altAlone = false;
+  });
+
+  // --- Taps on the stage: the left half fires for 1P (as Shift), the right
+  // half for 2P (as Right arrow).
+  canvas.addEventListener('pointerdown', (e) => {
+    if (e.pointerType !== 'touch' && e.pointerType !== 'pen') return;
+    e.preventDefault();
+    unlockSound();
+    if (stopped || box.open) return;
+    if (open >= 0 || barActive) leaveMenus();
+    const r = canvas.getBoundingClientRect();
+    if (e.clientX - r.left < r.width / 2) game.key(16, 1);
+    else game.key(39, 0);
+  });
+
+  // --- Timer1: a tick every 100 ms on a fixed grid, counted from the moment
+  // it is switched on, so that no error adds up from one tick to the next.
+  // While the page is hidden the clock stands still: browsers then run
+  // timers once a second at best, and nobody sees the banner. It goes on
+  // from the same point once the page shows again.
+  const timer = { on: false, due: 0, handle: 0, left: 100 };
+  timer.schedule = function () {
+    if (!timer.on || stopped || document.hidden) return;
+    timer.handle = setTimeout(timer.fire, Math.max(0, timer.due - performance.now()));
+  };
+  timer.fire = function () {
+    timer.handle = 0;
+    const now = performance.now();
+    if (now < timer.due - 1) { timer.schedule(); return; } // a timeout rounded short
+    timer.due += 100;
+    if (timer.due <= now) timer.due = now + 100; // after a stall of a whole interval, afresh
+    timer.schedule();
+    game.tick();
+  };
+  timer.enable = function (on) {
+    clearTimeout(timer.handle);
+    timer.handle = 0;
+    timer.on = on;
+    if (on) {
+      timer.due = performance.now() + 100;
+      timer.schedule();
+    }
+  };
+  document.addEventListener('visibilitychange', () => {
+    if (document.hidden) {
+      timer.left = Math.max(0, timer.due - performance.now());
+      clearTimeout(timer.handle);
+      timer.handle = 0;
+    } else if (timer.on && !timer.handle) {
+      timer.due = performance.now() + Math.min(100, timer.left);
+      timer.schedule();
+    }
+  });
+  page.timer = timer;
+
+  // --- The box: modal, one OK button; character 13 breaks the line.
+  page.box = function (text, title) {
+    if (!box || !box.showModal) return 0;
+    byId('box-title').textContent = title;
+    byId('box-text').textContent = text.replace(/\r\n?/g, '\n');
+    if (!box.open) box.showModal();
+    byId('box-ok').focus();
+    return 1;
+  };
+
+  // --- Sound: one at a time, each image handed as stored to the browser's
+  // decoder. Browsers let a page play only after a key press or a click, so
+  // every one asks for the sound to be let on until it is.
+  const sound = { context: null, playing: null, latest: 0 };
+  function unlockSound() {
+    try {
+      const activated = !navigator.userActivation || navigator.userActivation.isActive;
+      if (!sound.context && activated) {
+        const Context = window.AudioContext || window.webkitAudioContext;
+        if (Context) sound.context = new Context();
+      }
+      if (sound.context && sound.context.state === 'suspended' && activated) sound.context.resume().catch(() => {});
+    } catch (e) {
+      sound.context = null; // no sound output: the game plays on in silence
+    }
+  }
+  function silence() {
+    if (sound.playing) {
+      try { sound.playing.stop(); } catch (e) { /* it had ended */ }
+      sound.playing = null;
+    }
+  }
+  sound.play = function (image) {
+    const n = ++sound.latest;
+    silence(); // a new sound cuts off the one still playing, at once
+    const context = sound.context;
+    if (!context) return;
+    context.decodeAudioData(image).then((buffer) => {
+      if (n !== sound.latest || stopped) return;
+      const source = context.createBufferSource();
+      source.buffer = buffer;
+      source.connect(context.destination);
+      source.onended = () => { if (sound.playing === source) sound.playing = null; };
+      source.start();
+      sound.playing = source;
+    }, () => { /* data it cannot play: nothing is heard */ });
+  };
+  page.sound = sound;
+
+  // --- The end: "終わる" closes the window; a failed operation shows a box
+  // naming it, and the game stops.
+  function finish(notice, text) {
+    stopped = true;
+    timer.enable(false);
+    silence();
+    leaveMenus();
+    form.hidden = true;
+    byId(notice).hidden = false;
+    if (text) byId(notice + '-reason').textContent = text;
+  }
+  page.end = function () {
+    finish('ended');
+    window.close(); // where the page was opened as a window of its own
+  };
+  page.stop = function (message) {
+    if (box.open) box.close();
+    page.box(message, 'TARVO');
+    finish('stopped', message);
+    throw new Error('TARVO stopped: ' + message); // nothing more of the game runs
+  };
+
+  box.addEventListener('close', () => { if (document.activeElement) document.activeElement.blur(); });
+  Module.onAbort = (what) => finish('stopped', String(what));
+  fit();
+  return page;
+})();
