@@ -8,10 +8,28 @@ TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick 
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon sox strace
   fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream lintian devscripts
   sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind mutter)
+# Cross-building for Windows (tools/make-windows): the compiler, the
+# installer maker, GoogleTest's sources for the engine's tests.
+TARVO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis zip googletest)
+# The browser build (tools/make-web): emscripten, and Python's static server for --serve.
+TARVO_WEB_PACKAGES=(cmake ninja-build emscripten python3)
 # The tests that need no display or sound server: the engine, the media and
 # the window offscreen (what tools/test-in-debian-root --steps core builds).
 TARVO_CORE_TEST_PACKAGES=(googletest libgtest-dev libx11-dev libxtst-dev libwayland-dev libxkbcommon-dev
   fonts-league-spartan fonts-dejavu-core)
+
+# Whether this runs under an emulator (qemu-user, through the kernel's
+# binfmt_misc): there the program the kernel really runs for this shell is
+# the emulator. The shell's own view of itself would not tell (qemu shows a
+# program its own binary), but readlink, another program, sees the kernel's.
+# TARVO_EMULATOR, when set, is taken as it is.
+tarvo_emulated() {
+    [ -n "${TARVO_EMULATOR:-}" ] && return 0
+    case $(readlink "/proc/$$/exe" 2>/dev/null) in
+    *qemu*) return 0 ;;
+    *) return 1 ;;
+    esac
+}
 
 tarvo_install_missing() {
     local missing=() p
