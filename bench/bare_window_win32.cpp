@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+// The floor the Windows game is measured against: a bare Win32 window with the
+// same style, the same Japanese menu bar and a 200 x 100 white client area,
+// whose top half turns black or white again on every key press; no game.
+#include <windows.h>
+
+namespace {
+
+bool dark = false;
+
+LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    switch (m) {
+    case WM_KEYDOWN: {
+        dark = !dark;
+        const RECT top{0, 0, 200, 50};
+        InvalidateRect(w, &top, FALSE);
+        return 0;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(w, &ps);
+        const RECT top{0, 0, 200, 50}, bottom{0, 50, 200, 100};
+        FillRect(dc, &top, static_cast<HBRUSH>(GetStockObject(dark ? BLACK_BRUSH : WHITE_BRUSH)));
+        FillRect(dc, &bottom, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        EndPaint(w, &ps);
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(w, m, wp, lp);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = instance;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = L"Bare";
+    RegisterClassExW(&wc);
+    HMENU bar = CreateMenu(), game = CreatePopupMenu(), opponent = CreatePopupMenu(), help = CreatePopupMenu();
+    AppendMenuW(game, MF_STRING, 12, L"スタート\tCtrl+S");
+    AppendMenuW(game, MF_STRING, 13, L"終わる");
+    AppendMenuW(opponent, MF_STRING | MF_CHECKED, 15, L"人対人");
+    AppendMenuW(opponent, MF_STRING, 16, L"人対機械");
+    AppendMenuW(help, MF_STRING, 18, L"ルール");
+    AppendMenuW(help, MF_STRING, 19, L"キー操作");
+    AppendMenuW(help, MF_STRING, 20, L"対戦相手について");
+    AppendMenuW(help, MF_SEPARATOR, 21, nullptr);
+    AppendMenuW(help, MF_STRING, 22, L"対戦成績\tF12");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(game), L"ゲーム");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(opponent), L"対戦相手");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"ヘルプ");
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    RECT r{0, 0, 200, 100};
+    AdjustWindowRectEx(&r, style, TRUE, 0);
+    HWND w = CreateWindowExW(0, L"Bare", L"BARE", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
+                             r.bottom - r.top, nullptr, bar, instance, nullptr);
+    ShowWindow(w, show);
+    UpdateWindow(w);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
