@@ -4,7 +4,7 @@
 # it:   tests/with-xvfb.sh COMMAND [ARGS...]
 set -euo pipefail
 dir=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -nolisten local 3>"$dir/display" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true; wait $xvfb 2>/dev/null || true; rm -rf "$dir"' EXIT
 for _ in $(seq 200); do [ -s "$dir/display" ] && break; sleep 0.05; done

@@ -39,7 +39,11 @@ public:
             display_ = QString(":%1").arg(n);
             server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             server_.setStandardOutputFile(QProcess::nullDevice());
-            server_.start("Xvfb", {display_, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"});
+            // Only the socket file in this machine's /tmp, no abstract socket:
+            // those are shared by every root on the machine, and a client
+            // would reach another root's server of the same number (a suite
+            // running in a Debian root beside this one).
+            server_.start("Xvfb", {display_, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-nolisten", "local", "-noreset"});
             if (!server_.waitForStarted(5000)) continue;
             QElapsedTimer clock;
             clock.start();
