@@ -160,25 +160,21 @@ var TarvoPage = (function () {
   window.addEventListener('keydown', (e) => {
     unlockSound();
     const mask = (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0);
+    // The two shortcuts, Ctrl+S (スタート) and F12 (対戦成績), are the game's
+    // and not the browser's (Save, developer tools).
+    const shortcut = mask === 2 && e.code === 'KeyS' ? 12 : mask === 0 && e.key === 'F12' ? 22 : 0;
     if (box.open) {
-      // The box takes the keys while it is open; the two shortcuts do
-      // nothing then, as behind a program's box, and are not the browser's.
-      if ((mask === 2 && e.code === 'KeyS') || (mask === 0 && e.key === 'F12')) e.preventDefault();
+      // The box takes the keys while it is open; the shortcuts do nothing
+      // then, as behind a program's box.
+      if (shortcut) e.preventDefault();
       return;
     }
     if (stopped) return;
     if (barActive || open >= 0) { menuKey(e); return; }
     altAlone = e.key === 'Alt';
-    // The two shortcuts, for the game and not the browser (Save, developer
-    // tools); a grayed item's shortcut does nothing.
-    if (mask === 2 && e.code === 'KeyS') {
+    if (shortcut) {
       e.preventDefault();
-      if (page.menuState(12) & 1) game.command(12);
-      return;
-    }
-    if (mask === 0 && e.key === 'F12') {
-      e.preventDefault();
-      if (page.menuState(22) & 1) game.command(22);
+      if (page.menuState(shortcut) & 1) game.command(shortcut); // a grayed item's does nothing
       return;
     }
     if (e.key.startsWith('Arrow') || e.key === ' ' || e.key === 'F10') e.preventDefault(); // no scrolling
