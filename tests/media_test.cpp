@@ -167,8 +167,8 @@ TEST(Pictures, IconIsA32PixelPalettedHeadOnATransparentGround) {
     EXPECT_GT(brown, 150) << "a brown hat";
 }
 
-TEST(Pictures, LauncherIconsComeInFourSizesOnATransparentGround) {
-    for (int size : {48, 64, 128, 256}) {
+TEST(Pictures, LauncherIconsComeInSixSizesOnATransparentGround) {
+    for (int size : {48, 64, 128, 192, 256, 512}) {
         SCOPED_TRACE(size);
         QImage icon(QString(TARVO_ASSETS_DIR) + QString("/icon-%1.png").arg(size));
         ASSERT_FALSE(icon.isNull());
@@ -178,6 +178,28 @@ TEST(Pictures, LauncherIconsComeInFourSizesOnATransparentGround) {
         for (QPoint corner : {QPoint(0, 0), QPoint(last, 0), QPoint(0, last), QPoint(last, last)})
             EXPECT_EQ(qAlpha(icon.pixel(corner)), 0);
         EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << "the head in the middle";
+    }
+}
+
+// Home screens cut an icon to a circle, a rounded square or a squircle: the
+// head stays inside the circle of 4/5 of the width, on an opaque ground.
+TEST(Pictures, HomeScreenIconsKeepTheHeadInsideTheSafeCircle) {
+    for (const auto &[name, size] : {std::pair{"icon-maskable-512.png", 512}, std::pair{"apple-touch-icon.png", 180}}) {
+        SCOPED_TRACE(name);
+        const QImage tile = QImage(QString(TARVO_ASSETS_DIR) + "/" + name).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(tile.size(), QSize(size, size));
+        const QRgb ground = tile.pixel(0, 0);
+        int head = 0, outside = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                ASSERT_EQ(qAlpha(tile.pixel(x, y)), 255) << "opaque at " << x << "," << y;
+                if (tile.pixel(x, y) == ground) continue;
+                ++head;
+                const double dx = x + 0.5 - size / 2.0, dy = y + 0.5 - size / 2.0;
+                outside += dx * dx + dy * dy > 0.16 * size * size;
+            }
+        EXPECT_GT(head, size * size / 5) << "a head that fills the circle";
+        EXPECT_EQ(outside, 0) << "pixels of the head outside the safe circle";
     }
 }
 

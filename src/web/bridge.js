@@ -5,7 +5,9 @@ mergeInto(LibraryManager.library, {
   tarvo_menu_set: function (id, enabled, checked) { return TarvoPage.menuSet(id, enabled, checked); },
   tarvo_timer_enable: function (on) { TarvoPage.timer.enable(on !== 0); },
   tarvo_box: function (text, title) { return TarvoPage.box(UTF16ToString(text), UTF16ToString(title)); },
-  tarvo_play: function (image, size) { TarvoPage.sound.play(HEAPU8.slice(image, image + size).buffer); },
+  tarvo_play: function (samples, bytes, rate, bits, channels) {
+    TarvoPage.sound.play(HEAPU8.subarray(samples, samples + bytes), rate, bits, channels);
+  },
   tarvo_present: function (pixels) { TarvoPage.present(pixels); },
   tarvo_end: function () { TarvoPage.end(); },
   tarvo_stop: function (message) { TarvoPage.stop(UTF8ToString(message)); },

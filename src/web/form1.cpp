@@ -2,6 +2,7 @@
 #include "form1.h"
 
 #include "../dialogs/dialogs.h"
+#include "../platform/wav_image.h"
 #include "media.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ int tarvo_menu_state(int id);                 // bit 1 enabled, bit 2 checked; -
 int tarvo_menu_set(int id, int enabled, int checked); // -1 for "leave as it is"; 0 when there is no such item
 void tarvo_timer_enable(int on);
 int tarvo_box(const char16_t *text, const char16_t *title);
-void tarvo_play(const std::uint8_t *image, std::size_t size);
+void tarvo_play(const std::uint8_t *samples, std::size_t bytes, int rate, int bits, int channels); // 0 bytes: only stop
 void tarvo_present(const std::uint32_t *pixels);
 void tarvo_end();
 [[noreturn]] void tarvo_stop(const char *message);
@@ -170,10 +171,19 @@ std::vector<std::uint8_t> Form1::LoadSoundResource(int id) {
 }
 
 void Form1::PlaySoundFromMemory(const std::uint8_t *image, std::size_t size) {
-    // The page copies the image for the browser's decoder before this
-    // returns, and stops the sound playing at once: these bytes are never
-    // read again.
-    tarvo_play(image, size);
+    // The page gets the samples themselves, read here from the image as
+    // stored, and fills the browser's audio buffer with them: no decoder of
+    // the browser's is asked (WebKit's gives back nothing for an image with
+    // bytes after its RIFF chunk, or with an odd data chunk and its pad byte,
+    // both of which the sounds have). The page copies the samples before this
+    // returns and stops the sound playing at once: these bytes are never read
+    // again. An image that cannot be played only stops the sound playing.
+    const auto wav = ParseWavImage(image, size);
+    if (!wav) {
+        tarvo_play(nullptr, 0, 0, 0, 0);
+        return;
+    }
+    tarvo_play(image + wav->dataOffset, wav->dataSize, wav->sampleRate, wav->bitsPerSample, wav->channels);
 }
 
 void Form1::CloseWindow() { tarvo_end(); }

@@ -44,8 +44,11 @@ var TarvoPage = (function () {
     // The largest whole number of device pixels per picture pixel that the
     // page has room for: on a phone whose screen has three device pixels to
     // each of the page's, 390 of them wide, five (the stage 333 wide).
-    const ratio = window.devicePixelRatio || 1;
-    const wide = document.documentElement.clientWidth * ratio, high = (window.innerHeight - menubar.offsetHeight) * ratio;
+    // A phone's notch and rounded corners keep their safe margins (the
+    // body's padding).
+    const ratio = window.devicePixelRatio || 1, body = getComputedStyle(document.body);
+    const wide = (document.documentElement.clientWidth - parseFloat(body.paddingLeft) - parseFloat(body.paddingRight)) * ratio;
+    const high = (window.innerHeight - parseFloat(body.paddingTop) - menubar.offsetHeight) * ratio;
     const device = Math.max(1, Math.floor(Math.min(wide / 200, high / 100) + 1e-6));
     if (canvas.width !== 200 * device) {
       canvas.width = 200 * device;
@@ -158,7 +161,6 @@ var TarvoPage = (function () {
   }
   let altAlone = false;
   window.addEventListener('keydown', (e) => {
-    unlockSound();
     const mask = (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0);
     // The two shortcuts, Ctrl+S (スタート) and F12 (対戦成績), are the game's
     // and not the browser's (Save, developer tools).
@@ -191,7 +193,6 @@ var TarvoPage = (function () {
   canvas.addEventListener('pointerdown', (e) => {
     if (e.pointerType !== 'touch' && e.pointerType !== 'pen') return;
     e.preventDefault();
-    unlockSound();
     if (stopped || box.open) return;
     if (open >= 0 || barActive) leaveMenus();
     const r = canvas.getBoundingClientRect();
@@ -249,42 +250,56 @@ var TarvoPage = (function () {
     return 1;
   };
 
-  // --- Sound: one at a time, each image handed as stored to the browser's
-  // decoder. Browsers let a page play only after a key press or a click, so
-  // every one asks for the sound to be let on until it is.
-  const sound = { context: null, playing: null, latest: 0 };
+  // --- Sound: one at a time, from the samples themselves (8- or 16-bit
+  // PCM), put into an audio buffer here: no decoder of the browser's, no
+  // waiting. Browsers let a page play only once the player has pressed a key
+  // or tapped, and count different events for it (Safari a touchend or a
+  // click, not a touchstart): each of them asks for the sound to be let on,
+  // until it is. A tap's pointerdown, which fires before any of them, makes
+  // the context already, so that the sound of that very tap is kept and
+  // heard as soon as the context runs.
+  const sound = { context: null, playing: null };
   function unlockSound() {
     try {
-      const activated = !navigator.userActivation || navigator.userActivation.isActive;
-      if (!sound.context && activated) {
+      if (!sound.context) {
         const Context = window.AudioContext || window.webkitAudioContext;
         if (Context) sound.context = new Context();
       }
-      if (sound.context && sound.context.state === 'suspended' && activated) sound.context.resume().catch(() => {});
+      if (sound.context && sound.context.state !== 'running') sound.context.resume().catch(() => {});
     } catch (e) {
       sound.context = null; // no sound output: the game plays on in silence
     }
   }
+  for (const type of ['keydown', 'pointerdown', 'pointerup', 'touchend', 'click']) window.addEventListener(type, unlockSound, true);
   function silence() {
     if (sound.playing) {
       try { sound.playing.stop(); } catch (e) { /* it had ended */ }
       sound.playing = null;
     }
   }
-  sound.play = function (image) {
-    const n = ++sound.latest;
-    silence(); // a new sound cuts off the one still playing, at once
-    const context = sound.context;
-    if (!context) return;
-    context.decodeAudioData(image).then((buffer) => {
-      if (n !== sound.latest || stopped) return;
-      const source = context.createBufferSource();
-      source.buffer = buffer;
-      source.connect(context.destination);
-      source.onended = () => { if (sound.playing === source) sound.playing = null; };
-      source.start();
-      sound.playing = source;
-    }, () => { /* data it cannot play: nothing is heard */ });
+  // A new sound cuts off the one still playing, at once; no bytes (or any
+  // the page cannot play) only stop it.
+  sound.play = function (bytes, rate, bits, channels) {
+    silence();
+    const context = sound.context, width = bits / 8, frames = Math.floor(bytes.length / width / channels);
+    if (!context || stopped || frames < 1) return;
+    let buffer;
+    try {
+      buffer = context.createBuffer(channels, frames, rate);
+    } catch (e) {
+      return; // a rate or a layout this browser cannot play: nothing is heard
+    }
+    for (let c = 0; c < channels; ++c) {
+      const out = buffer.getChannelData(c);
+      for (let i = 0, at = c * width; i < frames; ++i, at += channels * width)
+        out[i] = width === 1 ? (bytes[at] - 128) / 128 : ((bytes[at] | bytes[at + 1] << 8) << 16 >> 16) / 32768;
+    }
+    const source = context.createBufferSource();
+    source.buffer = buffer;
+    source.connect(context.destination);
+    source.onended = () => { if (sound.playing === source) sound.playing = null; };
+    source.start();
+    sound.playing = source;
   };
   page.sound = sound;
 
@@ -309,6 +324,22 @@ var TarvoPage = (function () {
     finish('stopped', message);
     throw new Error('TARVO stopped: ' + message); // nothing more of the game runs
   };
+
+  // --- Installing. Served from the web, the page names its manifest and its
+  // home-screen icon for iPhones and iPads, and has its service worker keep
+  // it for play without a network. Opened from a file none of that works,
+  // and none of it is asked for.
+  if (location.protocol === 'https:' || location.protocol === 'http:') {
+    const links = { 'manifest': 'manifest.webmanifest', 'apple-touch-icon': 'apple-touch-icon.png' };
+    Object.keys(links).forEach((rel) => {
+      const link = document.createElement('link');
+      link.rel = rel;
+      link.href = links[rel];
+      document.head.append(link);
+    });
+    // Browsers let only a secure page (https, or this machine) have a worker.
+    if (window.isSecureContext && navigator.serviceWorker) navigator.serviceWorker.register('sw.js').catch(() => {});
+  }
 
   box.addEventListener('close', () => { if (document.activeElement) document.activeElement.blur(); });
   Module.onAbort = (what) => finish('stopped', String(what));

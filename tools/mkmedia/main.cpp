@@ -72,7 +72,12 @@ int main(int argc, char **argv) {
     ok &= write(out.filePath("icon.png"), png(icon8));
 
     // Larger renditions for launchers and software centres.
-    for (int size : {48, 64, 128, 256}) ok &= write(out.filePath(QString("icon-%1.png").arg(size)), png(mkmedia::makeIcon(size)));
+    for (int size : {48, 64, 128, 192, 256, 512})
+        ok &= write(out.filePath(QString("icon-%1.png").arg(size)), png(mkmedia::makeIcon(size)));
+    // For phones' home screens: Android cuts the maskable one to its own
+    // shape, and iPhones and iPads put a black ground under a transparent one.
+    ok &= write(out.filePath("icon-maskable-512.png"), png(mkmedia::makeTile(512)));
+    ok &= write(out.filePath("apple-touch-icon.png"), png(mkmedia::makeTile(180)));
     // The Windows program's icon: 16 for the title bar, 32 (in 256 colours
     // too) for the desktop, 48 and 256 for Explorer's larger views.
     ok &= write(out.filePath("tarvo.ico"), mkmedia::encodeIco({mkmedia::makeIcon(16), icon8, icon, mkmedia::makeIcon(48)},

@@ -25,6 +25,10 @@ QStringList poseNames();
 
 // 32 x 32 window icon: the duelist's head and hat on a transparent ground.
 QImage makeIcon(int size = 32);
+// The same head on an opaque square of sand, for home screens that cut
+// icons to their own shapes: it keeps within the middle circle of 4/5 of the
+// width that every such shape leaves whole.
+QImage makeTile(int size);
 
 // One WAV file (8-bit mono 22050 Hz) for each sound id 101..109.
 QByteArray makeSound(int id);

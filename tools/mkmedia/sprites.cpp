@@ -785,4 +785,23 @@ QImage makeIcon(int size) {
     return icon;
 }
 
+QImage makeTile(int size) {
+    const QRgb sand = qRgb(0xf4, 0xe3, 0xc3);
+    QImage tile(size, size, QImage::Format_RGB32);
+    tile.fill(sand);
+    // The head at a size whose every drawn pixel lies inside the circle;
+    // mixed by hand (the head's edge is hard, but for any pixel it is not,
+    // integer arithmetic gives the same bytes on every architecture).
+    const int inner = size * 5 / 8, at = (size - inner) / 2;
+    const QImage head = makeIcon(inner);
+    for (int y = 0; y < inner; ++y)
+        for (int x = 0; x < inner; ++x) {
+            const QRgb c = head.pixel(x, y);
+            const int a = qAlpha(c);
+            const auto mix = [a](int over, int under) { return (over * a + under * (255 - a) + 127) / 255; };
+            tile.setPixel(at + x, at + y, qRgb(mix(qRed(c), qRed(sand)), mix(qGreen(c), qGreen(sand)), mix(qBlue(c), qBlue(sand))));
+        }
+    return tile;
+}
+
 } // namespace mkmedia
