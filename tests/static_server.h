@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A static web server of the test's own on 127.0.0.1, on a thread of its
-// own: it serves one folder's files and notes every request it gets.
+// own: it serves one folder's files and notes every request it gets. Given
+// a port, it takes that one (a host that comes back at the same address).
 #pragma once
 
 #include <QDir>
@@ -15,7 +16,7 @@ namespace tarvo::testing {
 
 class StaticServer {
 public:
-    explicit StaticServer(const QString &folder) : folder_(folder) {
+    explicit StaticServer(const QString &folder, quint16 port = 0) : folder_(folder), port_(port) {
         server_.moveToThread(&thread_);
         thread_.start();
         QMetaObject::invokeMethod(&server_, [this] { listen(); }, Qt::BlockingQueuedConnection);
@@ -26,6 +27,7 @@ public:
         thread_.wait();
     }
     QString url() const { return QString("http://127.0.0.1:%1/").arg(port_); }
+    quint16 port() const { return port_; }
     // The request lines so far ("GET /index.html").
     QStringList requests() const {
         QMutexLocker lock(&mutex_);
@@ -38,7 +40,7 @@ private:
             while (QTcpSocket *s = server_.nextPendingConnection())
                 QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { answer(s); });
         });
-        server_.listen(QHostAddress::LocalHost, 0);
+        server_.listen(QHostAddress::LocalHost, port_);
         port_ = server_.serverPort();
     }
     void answer(QTcpSocket *s) {
@@ -53,7 +55,10 @@ private:
         QFile f(QDir(folder_).filePath(path == "/" ? "index.html" : path.mid(1)));
         const bool inside = !path.contains("..") && f.open(QIODevice::ReadOnly);
         const QByteArray body = inside ? f.readAll() : QByteArray("not here\n");
-        const QByteArray type = path.endsWith(".png") ? "image/png" : path.endsWith(".js") ? "text/javascript" : "text/html";
+        const QByteArray type = path.endsWith(".png")           ? "image/png"
+                                : path.endsWith(".js")          ? "text/javascript"
+                                : path.endsWith(".webmanifest") ? "application/manifest+json"
+                                                                : "text/html";
         s->write((inside ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") + QByteArray("Content-Type: ") + type +
                  "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
         s->disconnectFromHost();

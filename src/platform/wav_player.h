@@ -8,9 +8,12 @@
 // hanging, slow). Each sound gets its own playback stream, which is drained
 // and released as soon as its data has played, so nothing runs between
 // sounds. A new sound releases the stream still playing at once and starts
-// from its beginning. The connection waits for a server that is not there
-// yet and is rebuilt whenever it is lost; a sound tried while no server is
-// reachable is simply not heard.
+// from its beginning. The client library is opened, and the first connection
+// made, in the background once the player exists; a sound asked for before
+// they are ready waits for them (up to a second and a half) and plays from its
+// start. A lost or missing server is not polled for: the next sound connects
+// anew, so that a game without a server costs nothing while it waits, and
+// one whose server comes back is heard at its next sound.
 #pragma once
 
 #include <cstddef>
