@@ -116,11 +116,12 @@ struct WavPlayer::Loop {
 
     Loop() {
         wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (wakeFd < 0) {
-            silent = true;
-            return;
-        }
-        starter = std::thread([this] { start(); });
+        if (wakeFd < 0) silent = true;
+    }
+
+    // Starts the starter thread, once; on the game's thread.
+    void prepare() {
+        if (!silent && !starter.joinable()) starter = std::thread([this] { start(); });
     }
 
     ~Loop() {
@@ -160,6 +161,7 @@ struct WavPlayer::Loop {
     // --- the game's thread ---
 
     void hand(Sound sound) {
+        prepare();
         {
             std::lock_guard<std::mutex> lock(handover);
             if (silent) return;
@@ -418,6 +420,8 @@ struct WavPlayer::Loop {
 WavPlayer::WavPlayer() : loop_(std::make_unique<Loop>()) {}
 
 WavPlayer::~WavPlayer() = default;
+
+void WavPlayer::prepare() { loop_->prepare(); }
 
 void WavPlayer::play(const std::uint8_t *image, std::size_t size) {
     Loop::Sound sound;

@@ -9,9 +9,9 @@
 // and released as soon as its data has played, so nothing runs between
 // sounds. A new sound releases the stream still playing at once and starts
 // from its beginning. The client library is opened, and the first connection
-// made, in the background once the player exists; a sound asked for before
-// they are ready waits for them (up to a second and a half) and plays from its
-// start. A lost or missing server is not polled for: the next sound connects
+// made, in the background at prepare() or at the first sound, whichever comes
+// first; a sound asked for before they are ready waits for them (up to a
+// second and a half) and plays from its start. A lost or missing server is not polled for: the next sound connects
 // anew, so that a game without a server costs nothing while it waits, and
 // one whose server comes back is heard at its next sound.
 #pragma once
@@ -29,6 +29,8 @@ public:
     WavPlayer(const WavPlayer &) = delete;
     WavPlayer &operator=(const WavPlayer &) = delete;
 
+    // Opens the client library and connects, in the background; returns at once.
+    void prepare();
     // Starts the image's sound (cutting off the one playing) and returns at once.
     void play(const std::uint8_t *image, std::size_t size);
     // Stops the sound playing, if any; returns at once.

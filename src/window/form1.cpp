@@ -186,6 +186,14 @@ void Form1::RaiseError(const std::string &operation, const std::string &reason) 
 
 QImage Form1::stageImage() const { return stage_->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
+void Form1::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    // The sound player's library and connection are no part of the first
+    // frame: they are made in the background once the window is up (or at
+    // the first sound, should that come sooner).
+    QTimer::singleShot(50, this, [this] { player_.prepare(); });
+}
+
 void Form1::keyPressEvent(QKeyEvent *event) {
     duel_.Form_KeyDown(KeyCodeOf(event->key()), ModifierMaskOf(event->key(), event->modifiers()));
 }
