@@ -70,6 +70,8 @@ public:
     }
     // Ends what launch() started, before its process is ended.
     virtual void quit() {}
+    // How long after the game has started its sound output plays clean.
+    virtual int soundSettlesMs() const { return 0; }
 };
 
 // Compositors refuse to run as root: there `server` runs as nobody, and its

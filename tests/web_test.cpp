@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
-// What only the browser page has, in headless Chromium: its menus by mouse,
+// What only the browser page has, in the browser TARVO_BROWSER picks
+// (websession.h; one display for all the cases): its menus by mouse,
 // by keys and by taps, taps on the stage, the boxes' texts as they are laid
-// out, a bout in a page that goes to the background, and that the page loads
-// nothing but its own files and logs no error. The play cases it shares with
-// the programs are in play_test.cpp.
+// out, a bout in a page that goes to the background, that the page loads
+// nothing but its own files, refuses every other and logs no error, that it
+// plays offline after one visit and takes a new build at the next, and that
+// each of its sounds is heard. The play cases it shares with the programs are
+// in play_test.cpp.
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
@@ -11,16 +14,24 @@
 #include "static_server.h"
 #include "websession.h"
 
+#include "likeness.h"
+#include "pulse_server.h"
+
+#include <QTemporaryDir>
+
 namespace tarvo::testing {
 namespace {
 
 class WebPage : public ::testing::Test {
 protected:
-    WebSession web;
+    static inline std::unique_ptr<WebSession> shared;
+    static void SetUpTestSuite() { shared = std::make_unique<WebSession>(); }
+    static void TearDownTestSuite() { shared.reset(); }
+    WebSession &web = *shared;
     std::unique_ptr<Game> game;
-    void open(const QString &page = TARVO_BINARY) {
+    void open(const QString &page = TARVO_BINARY, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment()) {
         game.reset();
-        game = std::make_unique<Game>(web, QProcessEnvironment::systemEnvironment(), page, QStringList{}, 30000);
+        game = std::make_unique<Game>(web, env, page, QStringList{}, 30000);
         ASSERT_TRUE(game->ok()) << "no page with the two figures at start-up";
     }
     void SetUp() override { ASSERT_TRUE(web.ok()) << web.error().toStdString(); }
@@ -28,6 +39,8 @@ protected:
         const QString dir = qEnvironmentVariable("TARVO_SCREENSHOTS");
         if (!dir.isEmpty() && game)
             web.screen().save(QString("%1/web-%2.png").arg(dir, ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        game.reset();
+        web.setViewport(QSize(240, 180));
     }
     bool shows(const char *banner, int ms = 2000) {
         return game->waitFor([=](const QImage &s) { return Shows(s, banner); }, ms) >= 0;
@@ -89,6 +102,7 @@ TEST_F(WebPage, TheMenusWorkByMouseAndByKeys) {
 }
 
 TEST_F(WebPage, OnAPhoneTheMenusAndBothHalvesOfTheStageAreTapped) {
+    if (!web.can(WebSession::Touch)) GTEST_SKIP() << "this browser's driver taps with the mouse, and its window is wider than a phone";
     web.setViewport(QSize(360, 640), true);
     open();
     const auto tapStart = [&] {
@@ -161,11 +175,18 @@ TEST_F(WebPage, APageInTheBackgroundHoldsItsBout) {
     EXPECT_LE(clock.elapsed() - back, 3900) << "the countdown went on from where it stood";
 }
 
-TEST_F(WebPage, ItLoadsOnlyItsOwnFilesAndLogsNoError) {
-    StaticServer server(QFileInfo(TARVO_BINARY).absolutePath());
+TEST_F(WebPage, ItLoadsOnlyItsOwnFilesRefusesEveryOtherAndLogsNoError) {
+    const QDir folder = QFileInfo(TARVO_BINARY).absoluteDir();
+    StaticServer server(folder.path()), elsewhere(folder.path());
     open(server.url());
-    QThread::msleep(1000);
+    // Served from a host it asks for what installs it, and its worker keeps
+    // the page: then nothing more.
+    for (int i = 0; i < 200 && !web.run("return !!navigator.serviceWorker.controller").toBool(); ++i) QThread::msleep(50);
+    QThread::msleep(500);
     const QStringList loaded = server.requests();
+    for (const QString &r : loaded)
+        EXPECT_TRUE(r == "GET /" || (r.startsWith("GET /") && folder.exists(r.mid(5)))) << r.toStdString() << ": none of its own files";
+    for (const char *own : {"GET /manifest.webmanifest", "GET /sw.js"}) EXPECT_TRUE(loaded.contains(own)) << own;
     // A bout with a foul, a box, and a whole bout to its result.
     web.key("ctrl+s");
     ASSERT_TRUE(shows("ready.bmp"));
@@ -179,10 +200,24 @@ TEST_F(WebPage, ItLoadsOnlyItsOwnFilesAndLogsNoError) {
     ASSERT_TRUE(shows("win1p.bmp", 3000));
     QThread::msleep(2000);
     EXPECT_EQ(server.requests(), loaded) << "nothing fetched after the page had loaded";
-    EXPECT_EQ(loaded, QStringList{"GET /"}) << "the page alone, from its own folder: everything is inside it";
     const QStringList console = web.console();
     EXPECT_TRUE(console.filter(QRegularExpression("^(SEVERE|ERROR)")).isEmpty()) << console.join("\n").toStdString();
-    // The same from disk.
+    // Anything from another host is refused by the browser, which says so,
+    // and never reaches it.
+    web.run("window.__refused = []; document.addEventListener('securitypolicyviolation', e => __refused.push(e.effectiveDirective));"
+            "fetch(arguments[0] + 'index.html').catch(() => {});"
+            "const i = new Image(); i.src = arguments[0] + 'icon-192.png'; document.body.append(i);"
+            "const s = document.createElement('script'); s.src = arguments[0] + 'sw.js'; document.head.append(s);",
+            {elsewhere.url()});
+    QStringList refused;
+    for (int i = 0; i < 100 && refused.size() < 3; ++i, QThread::msleep(30)) {
+        refused.clear();
+        for (const auto &d : web.run("return window.__refused || []").toArray()) refused << d.toString().remove("-elem");
+    }
+    refused.sort();
+    EXPECT_EQ(refused, (QStringList{"connect-src", "img-src", "script-src"})) << "the browser refused each, and said so";
+    EXPECT_EQ(elsewhere.requests(), QStringList{}) << "nothing reached the other host";
+    // The same from disk: the page alone.
     open();
     web.key("ctrl+s");
     web.key("shift");
@@ -204,6 +239,112 @@ TEST_F(WebPage, AFailedOperationShowsABoxAndStopsTheGame) {
     EXPECT_EQ(web.run("return document.getElementById('stopped').hidden").toBool(), false) << "the page says it stopped";
     web.key("F12");
     EXPECT_EQ(web.run("return document.getElementById('box').open").toBool(), false) << "nothing answers any more";
+}
+
+// The page served from a host: after one visit it plays with the host gone,
+// from what its worker kept; the next visit after a new build gets the new
+// build, and the old build's copy is deleted. In Chromium, the browser finds
+// it installable.
+TEST_F(WebPage, AfterOneVisitItPlaysOfflineAndANewBuildReplacesTheOld) {
+    QTemporaryDir site;
+    const QDir built = QFileInfo(TARVO_BINARY).absoluteDir();
+    for (const QString &f : built.entryList({"*.html", "*.js", "*.webmanifest", "*.png"}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(built.filePath(f), QDir(site.path()).filePath(f))) << f.toStdString();
+    auto host = std::make_unique<StaticServer>(site.path());
+    const QString url = host->url();
+    const quint16 port = host->port();
+    open(url);
+    // What the worker keeps, once it runs the page: the names of its caches.
+    const auto kept = [&](const std::function<bool(const QString &)> &want) {
+        QString names;
+        for (int i = 0; i < 200; ++i) {
+            names = web.run("return navigator.serviceWorker.controller ? caches.keys().then(k => k.join(' ')) : 'no worker'")
+                        .toString();
+            if (want(names)) break;
+            QThread::msleep(50);
+        }
+        return names;
+    };
+    const QString first = kept([](const QString &n) { return n.startsWith("tarvo-"); });
+    ASSERT_TRUE(first.startsWith("tarvo-")) << first.toStdString();
+    if (web.can(WebSession::Installable)) {
+        EXPECT_EQ(web.installabilityErrors(), QStringList{}) << "Chromium would not offer to install it";
+    }
+    // Another visit with the host gone: the page plays all the same.
+    const auto visit = [&] {
+        web.run("window.__left = true; location.assign(arguments[0]);", {url});
+        for (int i = 0; i < 300 && !web.run("return !window.__left && document.readyState === 'complete'").toBool(); ++i)
+            QThread::msleep(30);
+        return game->waitFor([](const QImage &s) { return Slot1P(s) == Cell(0, 1) && Slot2P(s) == Cell(0, 0); }, 10000) >= 0;
+    };
+    host.reset();
+    ASSERT_TRUE(visit()) << "the page did not show without its host";
+    web.key("ctrl+s");
+    ASSERT_TRUE(shows("ready.bmp")) << "offline, Ctrl+S";
+    web.key("shift");
+    EXPECT_TRUE(shows("fall1p.bmp", 1000)) << "offline, a foul";
+    // A new build on the host: a page of its own, and its worker, whose
+    // cache takes the new build's name.
+    const auto rewrite = [&](const QString &name, const QString &from, const QString &to) {
+        QFile f(QDir(site.path()).filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(f.readAll());
+        f.close();
+        text.replace(QRegularExpression(from), to);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.toUtf8());
+    };
+    rewrite("index.html", "<title>TARVO</title>", "<title>TARVO, the next build</title>");
+    rewrite("sw.js", "tarvo-[0-9a-f]+", "tarvo-0123456789abcdef");
+    host = std::make_unique<StaticServer>(site.path(), port);
+    ASSERT_EQ(host->port(), port);
+    ASSERT_TRUE(visit());
+    EXPECT_EQ(web.run("return document.title").toString(), "TARVO, the next build") << "the next visit gets the new build";
+    EXPECT_EQ(kept([](const QString &n) { return n == "tarvo-0123456789abcdef"; }), "tarvo-0123456789abcdef")
+        << "the new build kept, the old one deleted";
+    host.reset();
+    ASSERT_TRUE(visit());
+    EXPECT_EQ(web.run("return document.title").toString(), "TARVO, the next build") << "offline, the new build";
+}
+
+// Each of the nine sounds, as the game hands it to the page's player (the
+// samples of the image as stored), is heard on the test's own sound server.
+TEST_F(WebPage, EachOfTheNineSoundsIsHeard) {
+    SoundServer server(SoundServer::Kind::PulseAudio);
+    ASSERT_TRUE(server.ok()) << server.log().toStdString();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PULSE_SERVER", server.address());
+    open(TARVO_BINARY, env);
+    web.key("a"); // a key press lets the page make sounds, and is no shot
+    QThread::msleep(web.soundSettlesMs());
+    QElapsedTimer clock;
+    clock.start();
+    SoundServer::Recording rec(server, clock);
+    ASSERT_TRUE(rec.waitUntilDelivering()) << "the monitor records nothing";
+    std::vector<long> starts;
+    for (int id = 101; id <= 109; ++id) {
+        const Bytes wav = sound(id);
+        const auto layout = ParseWavImage(wav.data(), wav.size());
+        ASSERT_TRUE(layout);
+        const QByteArray samples(reinterpret_cast<const char *>(wav.data() + layout->dataOffset), qsizetype(layout->dataSize));
+        starts.push_back(rec.samplesSoFar());
+        web.run("const b = atob(arguments[0]), s = new Uint8Array(b.length);"
+                "for (let i = 0; i < b.length; ++i) s[i] = b.charCodeAt(i);"
+                "TarvoPage.sound.play(s, arguments[1], arguments[2], arguments[3]);",
+                {QString::fromLatin1(samples.toBase64()), layout->sampleRate, layout->bitsPerSample, layout->channels});
+        QThread::msleep(int(1000 * seconds(long(layout->dataSize))) + 400);
+    }
+    starts.push_back(rec.samplesSoFar());
+    const Bytes r = rec.stop();
+    for (int id = 101; id <= 109; ++id) {
+        const size_t k = size_t(id - 101);
+        const long first = AudibleSpan(r, 3, starts[k], starts[k + 1]).first;
+        EXPECT_GE(first, 0) << id << " was not heard";
+        if (first < 0) continue;
+        const double like = bestLikeness(r, first, sound(id), 4000);
+        std::printf("[ %s ] %d heard, likeness %.3f\n", qgetenv("TARVO_BROWSER").constData(), id, like);
+        EXPECT_GT(like, 0.8) << "it is " << id << " that is heard";
+    }
 }
 
 } // namespace

@@ -7,7 +7,7 @@ TARVO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev li
 TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick dpkg-dev
   libx11-dev libxtst-dev pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon sox strace
   fonts-league-spartan fonts-dejavu-core desktop-file-utils appstream lintian devscripts
-  sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind mutter)
+  sway grim qt6-wayland libwayland-dev libxkbcommon-dev valgrind mutter qt6-websockets-dev)
 # Cross-building for Windows (tools/make-windows): the compiler, the
 # installer maker, GoogleTest's sources for the engine's tests.
 TARVO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis zip googletest)

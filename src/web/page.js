@@ -252,18 +252,27 @@ var TarvoPage = (function () {
 
   // --- Sound: one at a time, from the samples themselves (8- or 16-bit
   // PCM), put into an audio buffer here: no decoder of the browser's, no
-  // waiting. Browsers let a page play only once the player has pressed a key
-  // or tapped, and count different events for it (Safari a touchend or a
-  // click, not a touchstart): each of them asks for the sound to be let on,
-  // until it is. A tap's pointerdown, which fires before any of them, makes
-  // the context already, so that the sound of that very tap is kept and
-  // heard as soon as the context runs.
+  // waiting. The audio output is asked for as soon as the page runs: a
+  // browser that lets the page play at once opens it now, so that it has
+  // settled long before the first sound (Firefox plays the first moments of
+  // a newly opened output with skips). Most let a page play only once the
+  // player has pressed a key or tapped, and count different events for it
+  // (Safari a touchend or a click, not a touchstart): each of them asks for
+  // the sound to be let on, until it is.
   const sound = { context: null, playing: null };
   function unlockSound() {
     try {
       if (!sound.context) {
         const Context = window.AudioContext || window.webkitAudioContext;
-        if (Context) sound.context = new Context();
+        if (Context) {
+          sound.context = new Context();
+          // A moment of silence, so that the output opens as soon as it is
+          // let play, not at the game's first sound.
+          const hush = sound.context.createBufferSource();
+          hush.buffer = sound.context.createBuffer(1, 2205, 22050);
+          hush.connect(sound.context.destination);
+          hush.start();
+        }
       }
       if (sound.context && sound.context.state !== 'running') sound.context.resume().catch(() => {});
     } catch (e) {
@@ -343,6 +352,7 @@ var TarvoPage = (function () {
 
   box.addEventListener('close', () => { if (document.activeElement) document.activeElement.blur(); });
   Module.onAbort = (what) => finish('stopped', String(what));
+  unlockSound();
   fit();
   return page;
 })();

@@ -26,7 +26,7 @@ const policy = [
   'script-src ' + inline(page, 'script').join(' ') + " 'wasm-unsafe-eval'",
   'style-src ' + inline(page, 'style').join(' '),
   "img-src 'self' data:",
-  'connect-src data:',
+  "connect-src 'self' data:",
   "manifest-src 'self'",
   "worker-src 'self'",
   "base-uri 'none'",
