@@ -1,20 +1,25 @@
 // SPDX-License-Identifier: MIT
 // The floor the game is measured against: a bare Qt window that loads the same
 // toolkit pieces (a main window with the same Japanese menu bar, a 200 x 100
-// white client area) and repaints on every key press, but has no game in it.
+// white client area) and keeps the same timer the same way (a precise 100 ms
+// timer, ticking from the start), but has no game in it. Ctrl+S restarts the
+// timer and turns the top half black thirty ticks later, as a bout's KILL
+// comes; Shift turns it black or white at once, as a foul's banner does.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QTimer>
 
 namespace {
 
 class Area : public QWidget {
 public:
     Area() { setFixedSize(200, 100); }
-    void flip() { dark_ = !dark_; update(); }
+    void set(bool dark) { dark_ = dark; update(); }
+    bool dark() const { return dark_; }
 protected:
     void paintEvent(QPaintEvent *) override {
         QPainter p(this);
@@ -32,7 +37,14 @@ public:
         area_ = new Area;
         setCentralWidget(area_);
         QMenu *game = menuBar()->addMenu("ゲーム");
-        game->addAction("スタート")->setShortcut(QKeySequence("Ctrl+S"));
+        QAction *start = game->addAction("スタート");
+        start->setShortcut(QKeySequence("Ctrl+S"));
+        connect(start, &QAction::triggered, this, [this] {
+            area_->set(false);
+            ticks_ = 0;
+            timer_.stop();
+            timer_.start();
+        });
         game->addAction("終わる");
         QMenu *opp = menuBar()->addMenu("対戦相手");
         opp->addAction("人対人")->setCheckable(true);
@@ -44,11 +56,21 @@ public:
         help->addSeparator();
         help->addAction("対戦成績")->setShortcut(QKeySequence("F12"));
         layout()->setSizeConstraint(QLayout::SetFixedSize);
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(100);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (++ticks_ == 30) area_->set(true);
+        });
+        timer_.start();
     }
 protected:
-    void keyPressEvent(QKeyEvent *) override { area_->flip(); }
+    void keyPressEvent(QKeyEvent *e) override {
+        if (e->key() == Qt::Key_Shift) area_->set(!area_->dark());
+    }
 private:
     Area *area_;
+    QTimer timer_;
+    int ticks_ = 1000;
 };
 
 } // namespace

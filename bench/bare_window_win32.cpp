@@ -1,21 +1,39 @@
 // SPDX-License-Identifier: MIT
 // The floor the Windows game is measured against: a bare Win32 window with the
-// same style, the same Japanese menu bar and a 200 x 100 white client area,
-// whose top half turns black or white again on every key press; no game.
-#include <windows.h>
+// same style, the same Japanese menu bar, a 200 x 100 white client area and
+// the same timer kept the same way (the game's own high-resolution ticker,
+// ticking from the start); no game. Ctrl+S restarts the timer and turns the
+// top half black thirty ticks later, as a bout's KILL comes; Shift turns it
+// black or white at once, as a foul's banner does.
+#include "win32/timer1.h"
 
 namespace {
 
+constexpr UINT kTick = WM_APP + 1;
 bool dark = false;
+int ticks = 1000;
+tarvo::Ticker timer1;
+
+void Show(HWND w, bool now) {
+    dark = now;
+    const RECT top{0, 0, 200, 50};
+    InvalidateRect(w, &top, FALSE);
+}
 
 LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     switch (m) {
-    case WM_KEYDOWN: {
-        dark = !dark;
-        const RECT top{0, 0, 200, 50};
-        InvalidateRect(w, &top, FALSE);
+    case WM_KEYDOWN:
+        if (wp == VK_SHIFT) Show(w, !dark);
+        if (wp == 'S' && GetKeyState(VK_CONTROL) < 0) {
+            Show(w, false);
+            ticks = 0;
+            timer1.setEnabled(false);
+            timer1.setEnabled(true);
+        }
         return 0;
-    }
+    case kTick:
+        if (timer1.take(wp) && ++ticks == 30) Show(w, true);
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(w, &ps);
@@ -60,6 +78,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     AdjustWindowRectEx(&r, style, TRUE, 0);
     HWND w = CreateWindowExW(0, L"Bare", L"BARE", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
                              r.bottom - r.top, nullptr, bar, instance, nullptr);
+    if (!w || !timer1.start(w, kTick)) return 1;
+    timer1.setEnabled(true);
     ShowWindow(w, show);
     UpdateWindow(w);
     MSG msg;

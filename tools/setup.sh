@@ -13,6 +13,10 @@ TARVO_TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-utils imagemagick 
 TARVO_WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis zip googletest)
 # The browser build (tools/make-web): emscripten, and Python's static server for --serve.
 TARVO_WEB_PACKAGES=(cmake ninja-build emscripten python3)
+# The browsers the page is played in by the tests and the benchmarks, with
+# their drivers: Chromium, Firefox ESR (driven over its own WebDriver BiDi),
+# WebKitGTK's MiniBrowser, and GStreamer's PulseAudio output for its sound.
+TARVO_BROWSER_PACKAGES=(chromium chromium-driver firefox-esr webkit2gtk-driver gstreamer1.0-pulseaudio)
 # The tests that need no display or sound server: the engine, the media and
 # the window offscreen (what tools/test-in-debian-root --steps core builds).
 TARVO_CORE_TEST_PACKAGES=(googletest libgtest-dev libx11-dev libxtst-dev libwayland-dev libxkbcommon-dev
