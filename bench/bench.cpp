@@ -553,8 +553,8 @@ void WineRows(const QString &windows, bool quick) {
         const Pair onWine{"Wine: ", wine("src/win32/tarvo.exe"), wine("bench/bare_window_win32.exe")};
         StartUp(x, onWine, quick ? 3 : 12);
         Idle(x, onWine, quick ? 5 : 20, "wineserver64");
-        KeyToScreen(x, onWine, quick ? 10 : 60);
-        Countdown(x, onWine, quick ? 3 : 12);
+        KeyToScreen(x, onWine, quick ? 10 : 40);
+        Countdown(x, onWine, quick ? 3 : 10);
     }
     // Timer1 timed on its own, beside its floor.
     QString drift;
@@ -719,8 +719,8 @@ int main(int argc, char **argv) {
             StartUp(x, native, quick ? 3 : 12);
             Memory(x, native);
             Idle(x, native, quick ? 5 : 20);
-            KeyToScreen(x, native, quick ? 10 : 60);
-            Countdown(x, native, quick ? 3 : 12);
+            KeyToScreen(x, native, quick ? 10 : 40);
+            Countdown(x, native, quick ? 3 : 10);
             Drift(quick ? 100 : 300);
         }
         if ((all || wineOnly) && !windows.isEmpty()) WineRows(windows, quick);

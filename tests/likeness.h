@@ -58,4 +58,11 @@ inline double bestLikeness(const Bytes &rec, long at, const Bytes &wav, size_t c
     return bestMatch(rec, at - 1300, at + 1300, wav, count).first;
 }
 
+// The same, leaving out the first `skip` samples heard (an output that
+// skips as it wakes: see Session::skipsAtStartMs).
+inline double bestLikeness(const Bytes &rec, long at, const Bytes &wav, size_t count, long skip) {
+    if (skip <= 0) return bestLikeness(rec, at, wav, count);
+    return bestMatch(rec, at - 1300, at + 1300, wav, count, at + skip).first;
+}
+
 } // namespace tarvo::testing

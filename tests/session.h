@@ -70,8 +70,9 @@ public:
     }
     // Ends what launch() started, before its process is ended.
     virtual void quit() {}
-    // How long after the game has started its sound output plays clean.
-    virtual int soundSettlesMs() const { return 0; }
+    // How long the start of a sound may skip where the sound output wakes
+    // for it; what is heard is compared from there on.
+    virtual int skipsAtStartMs() const { return 0; }
 };
 
 // Compositors refuse to run as root: there `server` runs as nobody, and its
