@@ -272,6 +272,7 @@ var TarvoPage = (function () {
           hush.buffer = sound.context.createBuffer(1, 2205, 22050);
           hush.connect(sound.context.destination);
           hush.start();
+          restLater();
         }
       }
       if (sound.context && sound.context.state !== 'running') sound.context.resume().catch(() => {});
@@ -280,6 +281,16 @@ var TarvoPage = (function () {
     }
   }
   for (const type of ['keydown', 'pointerdown', 'pointerup', 'touchend', 'click']) window.addEventListener(type, unlockSound, true);
+  // An open output keeps the browser's audio thread running, a few % of a
+  // core for as long as the page is open: once nothing has sounded for three
+  // seconds it is let go, and the next sound takes it up again.
+  let rest = 0;
+  function restLater() {
+    clearTimeout(rest);
+    rest = setTimeout(() => {
+      if (!sound.playing && sound.context && sound.context.state === 'running') sound.context.suspend().catch(() => {});
+    }, 3000);
+  }
   function silence() {
     if (sound.playing) {
       try { sound.playing.stop(); } catch (e) { /* it had ended */ }
@@ -306,7 +317,12 @@ var TarvoPage = (function () {
     const source = context.createBufferSource();
     source.buffer = buffer;
     source.connect(context.destination);
-    source.onended = () => { if (sound.playing === source) sound.playing = null; };
+    source.onended = () => {
+      if (sound.playing === source) sound.playing = null;
+      restLater();
+    };
+    clearTimeout(rest);
+    if (context.state !== 'running') context.resume().catch(() => {});
     source.start();
     sound.playing = source;
   };
