@@ -116,12 +116,13 @@ struct WavPlayer::Loop {
 
     Loop() {
         wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (wakeFd < 0) silent = true;
+        silent = wakeFd < 0; // before any other thread exists
     }
 
-    // Starts the starter thread, once; on the game's thread.
+    // Starts the starter thread, once; on the game's thread, which alone
+    // touches what this reads (`silent` is the starter's to write).
     void prepare() {
-        if (!silent && !starter.joinable()) starter = std::thread([this] { start(); });
+        if (wakeFd >= 0 && !starter.joinable()) starter = std::thread([this] { start(); });
     }
 
     ~Loop() {
