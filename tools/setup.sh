@@ -19,7 +19,7 @@ TARVO_WEB_PACKAGES=(cmake ninja-build emscripten python3)
 TARVO_BROWSER_PACKAGES=(chromium chromium-driver firefox-esr webkit2gtk-driver gstreamer1.0-pulseaudio)
 # The tests that need no display or sound server: the engine, the media and
 # the window offscreen (what tools/test-in-debian-root --steps core builds).
-TARVO_CORE_TEST_PACKAGES=(googletest libgtest-dev libx11-dev libxtst-dev libwayland-dev libxkbcommon-dev
+TARVO_CORE_TEST_PACKAGES=(googletest libgtest-dev libx11-dev libxtst-dev libwayland-dev libxkbcommon-dev qt6-websockets-dev
   fonts-league-spartan fonts-dejavu-core)
 
 # Whether this runs under an emulator (qemu-user, through the kernel's
