@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The floor the game is measured against: a bare Qt window that loads the same
-// toolkit pieces (a main window with the same Japanese menu bar, a 200 x 100
+// toolkit pieces (a main window with the same Japanese menu bar, from the
+// game's own menu table, a 200 x 100
 // white client area) and keeps the same timer the same way (a precise 100 ms
 // timer, ticking from the start), but has no game in it. Ctrl+S restarts the
 // timer and turns the top half black thirty ticks later, as a bout's KILL
 // comes; Shift turns it black or white at once, as a foul's banner does.
+#include "window/linux/menu_bar.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLayout>
@@ -36,25 +39,13 @@ public:
         setWindowTitle("BARE");
         area_ = new Area;
         setCentralWidget(area_);
-        QMenu *game = menuBar()->addMenu("ゲーム");
-        QAction *start = game->addAction("スタート");
-        start->setShortcut(QKeySequence("Ctrl+S"));
-        connect(start, &QAction::triggered, this, [this] {
+        tarvo::on_linux::BuildMenuBar(menuBar(), [this](tarvo::MenuItem item) {
+            if (item != tarvo::MenuItem::Start) return;
             area_->set(false);
             ticks_ = 0;
             timer_.stop();
             timer_.start();
         });
-        game->addAction("終わる");
-        QMenu *opp = menuBar()->addMenu("対戦相手");
-        opp->addAction("人対人")->setCheckable(true);
-        opp->addAction("人対機械")->setCheckable(true);
-        QMenu *help = menuBar()->addMenu("ヘルプ");
-        help->addAction("ルール");
-        help->addAction("キー操作");
-        help->addAction("対戦相手について");
-        help->addSeparator();
-        help->addAction("対戦成績")->setShortcut(QKeySequence("F12"));
         layout()->setSizeConstraint(QLayout::SetFixedSize);
         timer_.setTimerType(Qt::PreciseTimer);
         timer_.setInterval(100);

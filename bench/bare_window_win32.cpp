@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The floor the Windows game is measured against: a bare Win32 window with the
-// same style, the same Japanese menu bar, a 200 x 100 white client area and
+// same style, the same Japanese menu bar (from the game's menu table), a 200 x 100 white client area and
 // the same timer kept the same way (the game's own high-resolution ticker,
 // ticking from the start); no game. Ctrl+S restarts the timer and turns the
 // top half black thirty ticks later, as a bout's KILL comes; Shift turns it
 // black or white at once, as a foul's banner does.
-#include "win32/timer1.h"
+#include "window/windows/menu_bar.h"
+#include "window/windows/timer1.h"
 
 namespace {
 
 constexpr UINT kTick = WM_APP + 1;
 bool dark = false;
 int ticks = 1000;
-tarvo::Ticker timer1;
+tarvo::on_windows::Timer1 timer1;
 
 void Show(HWND w, bool now) {
     dark = now;
@@ -60,24 +61,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = L"Bare";
     RegisterClassExW(&wc);
-    HMENU bar = CreateMenu(), game = CreatePopupMenu(), opponent = CreatePopupMenu(), help = CreatePopupMenu();
-    AppendMenuW(game, MF_STRING, 12, L"スタート\tCtrl+S");
-    AppendMenuW(game, MF_STRING, 13, L"終わる");
-    AppendMenuW(opponent, MF_STRING | MF_CHECKED, 15, L"人対人");
-    AppendMenuW(opponent, MF_STRING, 16, L"人対機械");
-    AppendMenuW(help, MF_STRING, 18, L"ルール");
-    AppendMenuW(help, MF_STRING, 19, L"キー操作");
-    AppendMenuW(help, MF_STRING, 20, L"対戦相手について");
-    AppendMenuW(help, MF_SEPARATOR, 21, nullptr);
-    AppendMenuW(help, MF_STRING, 22, L"対戦成績\tF12");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(game), L"ゲーム");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(opponent), L"対戦相手");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"ヘルプ");
+    tarvo::on_windows::MenuBar bar;
+    if (!tarvo::on_windows::BuildMenuBar(bar)) return 1;
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     RECT r{0, 0, 200, 100};
     AdjustWindowRectEx(&r, style, TRUE, 0);
     HWND w = CreateWindowExW(0, L"Bare", L"BARE", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
-                             r.bottom - r.top, nullptr, bar, instance, nullptr);
+                             r.bottom - r.top, nullptr, bar.menu, instance, nullptr);
     if (!w || !timer1.start(w, kTick)) return 1;
     timer1.setEnabled(true);
     ShowWindow(w, show);

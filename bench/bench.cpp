@@ -15,8 +15,8 @@
 // Qt's network headers (the browser's WebDriver) before X11's macros.
 #include "websession.h"
 
-#include "platform/wav_player.h"
-#include "window/form1.h"
+#include "window/linux/pulse_player.h"
+#include "window/linux/form1.h"
 #include "pulse_server.h"
 #include "xsession.h"
 
@@ -442,7 +442,7 @@ void Countdown(Xvfb &x, const Pair &on, int bouts) {
 // Timer1 and a bare precise 100 ms timer, in this process at the same time:
 // each tick against the grid from its own first tick.
 void Drift(int ticks) {
-    tarvo::Form1 form; // offscreen
+    tarvo::on_linux::Form1 form; // offscreen
     QTimer bare;
     bare.setTimerType(Qt::PreciseTimer);
     bare.setInterval(100);
@@ -529,7 +529,7 @@ void SoundStart(SoundServer::Kind kind, int plays) {
     RunEvents(1500);
     std::ifstream in(std::string(TARVO_ASSETS_DIR) + "/104.wav", std::ios::binary);
     const std::vector<uint8_t> wav((std::istreambuf_iterator<char>(in)), {});
-    tarvo::WavPlayer player;
+    tarvo::on_linux::PulsePlayer player;
     std::vector<double> delays;
     for (int i = 0; i < plays; ++i) {
         rec.clear();
@@ -548,7 +548,7 @@ void SoundStart(SoundServer::Kind kind, int plays) {
 // The Windows program's rows, under Wine in a prefix of the bench's own:
 // Wine's figures, not Windows'.
 void WineRows(const QString &windows, bool quick) {
-    const QString prefix = QDir(windows).filePath("wine-bench"), script = QString(TARVO_TESTS_DIR) + "/wine.sh";
+    const QString prefix = QDir(windows).filePath("wine-bench"), script = QString(TARVO_HARNESS_DIR) + "/wine.sh";
     const auto wine = [&](const QString &exe) { return QStringList{script, prefix, "wine", QDir(windows).filePath(exe)}; };
     const auto run = [&](const QStringList &command, QString *output = nullptr) {
         QProcess p;
@@ -566,7 +566,7 @@ void WineRows(const QString &windows, bool quick) {
     {
         Xvfb x;
         if (!x.dpy()) { Failed("Wine", "Xvfb did not start"); return; }
-        const Pair onWine{"Wine: ", wine("src/win32/tarvo.exe"), wine("bench/bare_window_win32.exe")};
+        const Pair onWine{"Wine: ", wine("tarvo.exe"), wine("bench/bare_window_win32.exe")};
         StartUp(x, onWine, quick ? 3 : 12);
         Idle(x, onWine, quick ? 5 : 20, "wineserver64");
         KeyToScreen(x, onWine, quick ? 10 : 40);

@@ -8,7 +8,7 @@
 // the timer was switched on, as a bout's countdown does: the worst figure is
 // also the worst that a KILL can be off its step inside the program.
 //   timer_drift_win32 [TICKS]   prints one line each: "NAME end E worst W trend T" (ms; trend per 1000 ticks)
-#include "win32/timer1.h"
+#include "window/windows/timer1.h"
 
 #include <cmath>
 #include <cstdio>
@@ -72,7 +72,7 @@ int main(int argc, char **argv) {
         CloseHandle(t);
     });
     {
-        tarvo::Ticker timer1;
+        tarvo::on_windows::Timer1 timer1;
         timer1.start(w, kTick);
         onTimer1 = Now();
         timer1.setEnabled(true);

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#include "menu.h"
+
+#include "dialogs/dialogs.h"
+
+namespace tarvo {
+
+const MenuEntry &MenuEntryOf(MenuItem item) {
+    for (const MenuEntry &e : kMenu)
+        if (e.kind != MenuEntry::Separator && e.item == item) return e;
+    return kMenu[0]; // not reached: the table has every item (checked by the tests)
+}
+
+const MenuEntry *MenuEntryWithId(int id) {
+    for (const MenuEntry &e : kMenu)
+        if (e.kind != MenuEntry::Separator && e.id == id) return &e;
+    return nullptr;
+}
+
+void Choose(MenuItem item, Duel &duel, Platform &platform) {
+    switch (item) {
+    case MenuItem::Start: duel.Start_Click(); break;
+    case MenuItem::Quit: duel.Quit_Click(); break;
+    case MenuItem::HumanVsHuman: duel.HumanVsHuman_Click(); break;
+    case MenuItem::HumanVsMachine: duel.HumanVsMachine_Click(); break;
+    case MenuItem::Rules: Rules_Click(platform); break;
+    case MenuItem::Keys: Keys_Click(platform); break;
+    case MenuItem::AboutOpponent: AboutOpponent_Click(platform); break;
+    case MenuItem::Score: Score_Click(platform, duel.state); break;
+    }
+}
+
+} // namespace tarvo

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+// A private Wayland compositor for the tests that play the real game: sway,
+// headless, drawing in software, in a runtime folder of its own. Keys go
+// through one virtual keyboard that stays attached from start to end (a
+// keyboard that appears only for one key press loses that press: the window
+// gets the new keyboard only after it); what is on screen is read with grim,
+// and the windows with their titles from sway's tree.
+#pragma once
+
+#include "session.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tarvo::testing {
+
+class Sway : public Session {
+public:
+    Sway();
+    ~Sway() override;
+    bool ok() const override { return error_.isEmpty(); }
+    QString error() const override { return error_; }
+    void prepare(QProcessEnvironment &env) const override;
+    void key(const QString &keys) override;
+    bool hasWindow(const QString &title) override;
+    QString appId(const QString &title) override;
+    QImage grab(const QString &title) override;
+    QImage screen() override { return grim({}); }
+    // The compositor gives a new window the keyboard and gives it back when a
+    // box closes: nothing to do, as for a player.
+    void focus(const QString &) override {}
+    void setScale(int scale) override;
+    int scale() const override { return scale_; }
+    QString whyNot(Ability a) const override;
+
+    // swaymsg with these arguments; its output.
+    QByteArray swaymsg(const QStringList &args) const;
+    const QString &socket() const { return socket_; }
+
+private:
+    struct Keyboard;
+    QString fail(const QString &why);
+    // grim's picture of a region ("x,y wxh"), or of the whole output.
+    QImage grim(const QString &geometry) const;
+    QTemporaryDir server_dir_{QDir::tempPath() + "/tarvo-sway-XXXXXX"};
+    QTemporaryDir client_dir_{QDir::tempPath() + "/tarvo-client-XXXXXX"};
+    QProcess sway_;
+    QString socket_, ipc_, error_;
+    std::unique_ptr<Keyboard> keyboard_;
+    int scale_ = 1;
+};
+
+} // namespace tarvo::testing
