@@ -539,7 +539,8 @@ void headBlownOff(QPainter &p) {
 }
 
 // Death 4: struck by a burst of streaks. The jolt throws him rigid, arms
-// and legs straight out, fingers spread, the hat popped up off his head;
+// and legs straight out, fingers spread, the hat jolted up and tilted on
+// his head;
 // bold bolts, white-hot in a blue or a red glow, run from two impact points
 // on his chest and belly out along his limbs.
 void burst(QPainter &p) {
@@ -709,7 +710,7 @@ void kneel(QPainter &p) {
     puffs.ellipse(m + P(-0.5, -10), 2.2, 1.8, kSmokeLight, false);
     puffs.render(p);
     // A small dark cloud of gloom hangs over him, bold strokes of dismay
-    // falling from it onto his hat.
+    // falling from it onto his bare head.
     Figure cloud;
     for (auto [c, rx, ry] : std::initializer_list<std::tuple<P, double, double>>{
              {P(22.5, 9), 2.2, 2}, {P(26.5, 7), 2.8, 2.6}, {P(31.5, 7.2), 2.6, 2.4}, {P(35.5, 9), 2, 1.8}, {P(29, 9.6), 7, 1.4}})
