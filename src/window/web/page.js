@@ -310,21 +310,27 @@ var TarvoPage = (function () {
         }
       }
       if (sound.context && sound.context.state !== 'running') sound.context.resume().catch(() => {});
+      if (sound.context) restLater(); // someone is playing: the output stays
     } catch (e) {
       sound.context = null; // no sound output: the game plays on in silence
     }
   }
   for (const type of ['keydown', 'pointerdown', 'pointerup', 'touchend', 'click']) window.addEventListener(type, unlockSound, true);
   // An open output keeps the browser's audio thread running, a few % of a
-  // core for as long as the page is open: once nothing has sounded for three
-  // seconds it is let go, and the next sound takes it up again.
+  // core for as long as the page is open. Once nothing has sounded and no key
+  // or tap has come for half a minute, or the page is hidden, it is let go;
+  // the next key, tap or sound takes it up again. Not sooner: an output
+  // taken up again plays its first moments with skips in some browsers
+  // (Firefox), and a bout's sounds must be heard whole.
   let rest = 0;
+  function letGo() {
+    if (!sound.playing && sound.context && sound.context.state === 'running') sound.context.suspend().catch(() => {});
+  }
   function restLater() {
     clearTimeout(rest);
-    rest = setTimeout(() => {
-      if (!sound.playing && sound.context && sound.context.state === 'running') sound.context.suspend().catch(() => {});
-    }, 3000);
+    rest = setTimeout(letGo, 30000);
   }
+  document.addEventListener('visibilitychange', () => { if (document.hidden) letGo(); });
   function silence() {
     if (sound.playing) {
       try { sound.playing.stop(); } catch (e) { /* it had ended */ }
