@@ -58,11 +58,13 @@ inline double bestLikeness(const Bytes &rec, long at, const Bytes &wav, size_t c
     return bestMatch(rec, at - 1300, at + 1300, wav, count).first;
 }
 
-// The same, leaving out the first `skip` samples heard (an output that
-// skips as it wakes: see Session::skipsAtStartMs).
+// The same for an output that skips as it wakes (see
+// Session::skipsAtStartMs): up to `skip` samples of the sound's beginning
+// may be lost or broken, so the sound may have begun that much before it was
+// first heard, and only what was heard after the first `skip` samples counts.
 inline double bestLikeness(const Bytes &rec, long at, const Bytes &wav, size_t count, long skip) {
     if (skip <= 0) return bestLikeness(rec, at, wav, count);
-    return bestMatch(rec, at - 1300, at + 1300, wav, count, at + skip).first;
+    return bestMatch(rec, at - skip - 1300, at + 1300, wav, count, at + skip).first;
 }
 
 } // namespace tarvo::testing
