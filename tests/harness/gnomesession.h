@@ -131,9 +131,7 @@ public:
         case Twice:
             return "this session shows the game at scale 1 only: it sets no scale on mutter's output or on the game";
         case AppId: return "mutter does not tell a window's application id";
-        case Heard:
-            return "what the Linux program plays does not depend on the display server: it is heard under X11 "
-                   "(play_x11)";
+        case Heard: return HeardUnderX11();
         case Touch:
         case NarrowPage:
         case Installable: return NoBrowser();

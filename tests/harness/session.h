@@ -95,6 +95,10 @@ public:
 protected:
     // What the sessions that are no browser answer for a page's abilities.
     static QString NoBrowser() { return "only a page in a browser has that"; }
+    // What the Wayland sessions answer for Heard.
+    static QString HeardUnderX11() {
+        return "what the Linux program plays does not depend on the display server: it is heard under X11 (play_x11)";
+    }
 };
 
 // What is started on a session for a game.

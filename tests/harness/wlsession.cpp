@@ -259,9 +259,7 @@ QImage Sway::grim(const QString &geometry) const {
 QString Sway::whyNot(Ability a) const {
     switch (a) {
     case OwnTitleBar: return "sway draws a window's title bar itself, not the game";
-    case Heard:
-        return "what the Linux program plays does not depend on the display server: it is heard under X11 "
-               "(play_x11)";
+    case Heard: return HeardUnderX11();
     case Touch:
     case NarrowPage:
     case Installable: return NoBrowser();
