@@ -8,7 +8,7 @@ namespace tarvo {
 const MenuEntry &MenuEntryOf(MenuItem item) {
     for (const MenuEntry &e : kMenu)
         if (e.kind != MenuEntry::Separator && e.item == item) return e;
-    return kMenu[0]; // not reached: the table has every item (checked by the tests)
+    return kMenu[0]; // not reached: every item is in the table (the window tests use each one)
 }
 
 const MenuEntry *MenuEntryWithId(int id) {
