@@ -6,8 +6,6 @@
 #include "window/media_table.h"
 #include "window/menu.h"
 
-#include <mmsystem.h>
-
 #include <cstring>
 #include <utility>
 
@@ -112,13 +110,13 @@ Form1::Form1(HINSTANCE instance) : instance_(instance) {
 
     if (!timer1_.start(hwnd_, kTimer1Message)) fail("Timer1");
     timer1_.setEnabled(true);
+    if (!sound_.start()) fail("SoundPlayer");
 
     duel_.Form_Load();
 }
 
 Form1::~Form1() {
-    // The sound may still be reading the duel's buffer: stop it first.
-    sndPlaySoundA(nullptr, 0);
+    sound_.stop(); // silent from here on
     if (pictureDc_) {
         SelectObject(pictureDc_, pictureWas_);
         DeleteDC(pictureDc_);
@@ -217,6 +215,7 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SYSKEYDOWN: // with Alt held, or F10: the key handler sees it, then Windows (menus, Alt+F4)
         keyDown(wParam);
+        paintNow(); // Alt+Right is still 2P's key: its frame and sound come as for any key
         break;
     case WM_COMMAND:
         if (lParam == 0) { // a menu item or its shortcut
@@ -292,6 +291,9 @@ void Form1::invalidate(int x, int y, int w, int h) {
 void Form1::paintNow() {
     if (drawn_ && IsWindow(hwnd_)) UpdateWindow(hwnd_);
     drawn_ = false;
+    // Only now the sounds: a foul's banner is not held back while the foul's
+    // sound stops the one before it.
+    sound_.handOver();
 }
 
 void Form1::DrawCell(int x1, int y1, int x2, int y2) {
@@ -352,13 +354,11 @@ std::vector<std::uint8_t> Form1::LoadSoundResource(int id) {
     return std::vector<std::uint8_t>(first, first + size);
 }
 
-void Form1::PlaySoundFromMemory(const std::uint8_t *image, std::size_t) {
-    // Flags 7: return at once, no default sound when this one cannot play,
-    // the argument is the image in memory. Starting a sound stops the one
-    // still playing before the call returns; only then does the duel let the
-    // old bytes go. What it returns is of no interest: a sound that cannot
-    // play is simply not heard.
-    sndPlaySoundA(reinterpret_cast<LPCSTR>(image), SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
+void Form1::PlaySoundFromMemory(const std::uint8_t *image, std::size_t size) {
+    // A copy, started by the sound player's thread once this handler's frame
+    // is painted (sound_player.h): the duel keeps its bytes only until its
+    // next call.
+    sound_.ask(image, size);
 }
 
 void Form1::CloseWindow() {
@@ -369,7 +369,7 @@ void Form1::fail(const char *operation) { RaiseError(operation, SystemMessage(Ge
 
 void Form1::RaiseError(const std::string &operation, const std::string &reason) {
     timer1_.setEnabled(false);
-    sndPlaySoundA(nullptr, 0);
+    sound_.stop();
     const std::wstring text = Widen(operation + ": " + reason);
     MessageBoxW(hwnd_ && IsWindow(hwnd_) ? hwnd_ : nullptr, text.c_str(), L"TARVO", MB_OK | MB_ICONERROR);
     ExitProcess(1);

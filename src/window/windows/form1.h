@@ -6,6 +6,7 @@
 
 #include "duel/duel.h"
 #include "platform/platform.h"
+#include "sound_player.h"
 #include "timer1.h"
 
 #include <windows.h>
@@ -59,7 +60,9 @@ private:
     // scale that `dpi` asks for, under the menu bar.
     void fit(UINT dpi, const RECT *suggested);
     void invalidate(int x, int y, int w, int h);
-    void paintNow(); // paints what the last handler drew, if anything
+    // Paints what the last handler drew, if anything, then starts the sounds
+    // it asked for.
+    void paintNow();
 
     HBITMAP loadPicture(int id, const char *name);
     // RaiseError with the system's reason for the last failure.
@@ -82,6 +85,7 @@ private:
     int scale_ = 1;
     bool drawn_ = false; // the last handler drew on the stage or changed the banner
     Timer1 timer1_;
+    SoundPlayer sound_;
     StdRandom random_;
     Duel duel_{*this};
 };
