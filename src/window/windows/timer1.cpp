@@ -94,7 +94,8 @@ DWORD WINAPI Timer1::run(void *self) {
 
 void Timer1::loop() {
     for (;;) {
-        LONGLONG wait = -1; // no tick to wait for
+        bool ticking = false;
+        LONGLONG due = 0;
         {
             Locked l(lock_);
             if (quit_) return;
@@ -109,14 +110,18 @@ void Timer1::loop() {
                     // slept, say) the grid starts afresh from now.
                     if (due_ <= t) due_ = t + period_;
                 }
-                wait = due_ - t;
+                ticking = true;
+                due = due_;
             }
         }
-        if (wait >= 0) {
-            // In units of 100 ns, negative for "from now"; never zero, which
-            // would not wait at all.
+        if (ticking) {
+            // The wait counts from the moment the timer is set, so it is
+            // measured here, after the tick was posted: under Wine posting
+            // goes through its server, and the time it took would otherwise
+            // make every tick late by as much. In units of 100 ns, negative
+            // for "from now"; never zero, which would not wait at all.
             LARGE_INTEGER rel;
-            rel.QuadPart = -std::max<LONGLONG>(1, wait * 10000000 / frequency_);
+            rel.QuadPart = -std::max<LONGLONG>(1, (due - now()) * 10000000 / frequency_);
             SetWaitableTimer(timer_, &rel, 0, nullptr, nullptr, FALSE);
             const HANDLE both[2] = {wake_, timer_};
             WaitForMultipleObjects(2, both, FALSE, INFINITE);
