@@ -53,6 +53,13 @@ std::string SystemMessage(DWORD code) {
     return out;
 }
 
+// The window's outer rectangle for the stage at `dpi`'s scale under a menu
+// bar of one line.
+bool OuterRect(UINT dpi, RECT &out) {
+    out = RECT{0, 0, 200 * StageScaleFor(dpi), 100 * StageScaleFor(dpi)};
+    return AdjustWindowRectExForDpi(&out, kStyle, TRUE, 0, dpi) != FALSE;
+}
+
 } // namespace
 
 int StageScaleFor(UINT dpi) { return std::max(1, int((dpi + 48) / 96)); }
@@ -64,6 +71,7 @@ Form1::Form1(HINSTANCE instance) : instance_(instance) {
     smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TARVO), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     if (!bigIcon_ || !smallIcon_) fail("LoadIcon");
+    iconSize_ = {GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CXICON)};
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -103,8 +111,13 @@ Form1::Form1(HINSTANCE instance) : instance_(instance) {
     if (!BuildMenuBar(bar)) fail("CreateMenu");
     menu_ = bar.menu;
     accelerators_ = bar.accelerators;
-    hwnd_ = CreateWindowExW(0, kClassName, L"TARVO", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr, menu_,
-                            instance_, this);
+    // Made at its size for the system's dpi, which fit() then finds right
+    // unless the window's screen asks for another: each new size costs the
+    // window a new surface under Wine.
+    RECT outer;
+    if (!OuterRect(GetDpiForSystem(), outer)) fail("AdjustWindowRectEx");
+    hwnd_ = CreateWindowExW(0, kClassName, L"TARVO", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+                            outer.bottom - outer.top, nullptr, menu_, instance_, this);
     if (!hwnd_) fail("CreateWindow");
     fit(GetDpiForWindow(hwnd_), nullptr);
 
@@ -141,27 +154,33 @@ HBITMAP Form1::loadPicture(int id, const char *name) {
 void Form1::fit(UINT dpi, const RECT *suggested) {
     if (dpi == 0) dpi = 96;
     scale_ = StageScaleFor(dpi);
-    // The title bar's and the task switcher's icons, at this screen's sizes.
-    const auto icon = [&](int metric) {
+    // The title bar's and the task switcher's icons, at this screen's sizes,
+    // where they are not the sizes shown already (at first the class's, at
+    // the system's sizes).
+    for (auto [which, metric] : {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {
         const int size = GetSystemMetricsForDpi(metric, dpi);
-        return static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TARVO), IMAGE_ICON, size, size, 0));
-    };
-    for (auto [which, metric] : {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}})
-        if (HICON h = icon(metric)) {
-            if (HICON old = reinterpret_cast<HICON>(SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(h))))
+        if (size == iconSize_[which]) continue;
+        if (auto *icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TARVO), IMAGE_ICON, size, size, 0))) {
+            if (HICON old = reinterpret_cast<HICON>(SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon))))
                 if (old != bigIcon_ && old != smallIcon_) DestroyIcon(old);
+            iconSize_[which] = size;
         }
+    }
     const int w = 200 * scale_, h = 100 * scale_;
-    RECT r{0, 0, w, h};
-    if (!AdjustWindowRectExForDpi(&r, kStyle, TRUE, 0, dpi)) fail("AdjustWindowRectEx");
+    RECT r;
+    if (!OuterRect(dpi, r)) fail("AdjustWindowRectEx");
     RECT at;
     if (suggested) at = *suggested;
     else GetWindowRect(hwnd_, &at);
     int outerW = r.right - r.left, outerH = r.bottom - r.top;
     // A menu bar that wraps onto a second line takes from the client area:
-    // grow until the stage fits.
+    // grow until the stage fits. A window already where and as large as
+    // asked is left alone.
     for (int tries = 0; tries < 3; ++tries) {
-        if (!SetWindowPos(hwnd_, nullptr, at.left, at.top, outerW, outerH, SWP_NOZORDER | SWP_NOACTIVATE))
+        RECT now;
+        const RECT want{at.left, at.top, at.left + outerW, at.top + outerH};
+        if (!(GetWindowRect(hwnd_, &now) && EqualRect(&now, &want)) &&
+            !SetWindowPos(hwnd_, nullptr, at.left, at.top, outerW, outerH, SWP_NOZORDER | SWP_NOACTIVATE))
             fail("SetWindowPos");
         RECT c;
         GetClientRect(hwnd_, &c);

@@ -72,7 +72,8 @@ private:
     HWND hwnd_ = nullptr;
     HMENU menu_ = nullptr;
     HACCEL accelerators_ = nullptr;
-    HICON bigIcon_ = nullptr, smallIcon_ = nullptr;
+    HICON bigIcon_ = nullptr, smallIcon_ = nullptr; // the class's, at the system's sizes
+    std::array<int, 2> iconSize_{}; // the width of the icon shown, by ICON_SMALL and ICON_BIG
     // The stage: a 200 x 100 surface that keeps what is drawn on it.
     HDC stageDc_ = nullptr;
     HBITMAP stage_ = nullptr, stageWas_ = nullptr;
