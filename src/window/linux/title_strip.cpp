@@ -8,15 +8,56 @@
 
 #include <wayland-client.h>
 
+#include <dlfcn.h>
+
 #include <cstring>
 
 namespace tarvo::on_linux {
 
+namespace {
+
+// The Wayland client library, opened only on Qt's Wayland platform, which has
+// loaded it already. On X11 the game never loads it: linked, the system's
+// loader would map it and libffi before the first frame, for nothing.
+#define TARVO_WAYLAND_FUNCTIONS(F)                                                                                 \
+    F(wl_display_connect) F(wl_display_disconnect) F(wl_display_roundtrip) F(wl_proxy_add_listener)              \
+    F(wl_proxy_destroy) F(wl_proxy_get_version) F(wl_proxy_marshal_flags)
+
+struct Wayland {
+#define TARVO_DECLARE(name) decltype(&::name) name = nullptr;
+    TARVO_WAYLAND_FUNCTIONS(TARVO_DECLARE)
+#undef TARVO_DECLARE
+    const wl_interface *registryInterface = nullptr;
+};
+
+// The library's functions, or nullptr where it cannot be had. Opened once,
+// and kept open for the program's life.
+const Wayland *OpenWayland() {
+    static const Wayland *const opened = []() -> const Wayland * {
+        void *library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return nullptr;
+        static Wayland wl;
+        bool all = true;
+#define TARVO_LOAD(name)                                                                                           \
+    wl.name = reinterpret_cast<decltype(wl.name)>(dlsym(library, #name));                                         \
+    all = all && wl.name != nullptr;
+        TARVO_WAYLAND_FUNCTIONS(TARVO_LOAD)
+#undef TARVO_LOAD
+        wl.registryInterface = static_cast<const wl_interface *>(dlsym(library, "wl_registry_interface"));
+        return all && wl.registryInterface ? &wl : nullptr;
+    }();
+    return opened;
+}
+
+} // namespace
+
 bool NeedsOwnTitleBar() {
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return false;
+    const Wayland *wl = OpenWayland();
+    if (!wl) return false;
     // A connection of our own for one look at the globals: a round trip, a
     // millisecond or so. Qt has already taken its own connection.
-    wl_display *display = wl_display_connect(nullptr);
+    wl_display *display = wl->wl_display_connect(nullptr);
     if (!display) return false;
     bool offered = false;
     static const wl_registry_listener listener{
@@ -24,11 +65,20 @@ bool NeedsOwnTitleBar() {
             if (!std::strcmp(interface, "zxdg_decoration_manager_v1")) *static_cast<bool *>(data) = true;
         },
         [](void *, wl_registry *, uint32_t) {}};
-    wl_registry *registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &listener, &offered);
-    const bool answered = wl_display_roundtrip(display) >= 0;
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
+    // What wayland-client-protocol.h's wl_display_get_registry,
+    // wl_registry_add_listener and wl_registry_destroy do, through the
+    // library opened here.
+    auto *const displayProxy = reinterpret_cast<wl_proxy *>(display);
+    wl_proxy *registry = wl->wl_proxy_marshal_flags(displayProxy, WL_DISPLAY_GET_REGISTRY, wl->registryInterface,
+                                                    wl->wl_proxy_get_version(displayProxy), 0, nullptr);
+    bool answered = false;
+    if (registry) {
+        wl->wl_proxy_add_listener(registry, reinterpret_cast<void (**)(void)>(const_cast<wl_registry_listener *>(&listener)),
+                                  &offered);
+        answered = wl->wl_display_roundtrip(display) >= 0;
+        wl->wl_proxy_destroy(registry);
+    }
+    wl->wl_display_disconnect(display);
     return answered && !offered;
 }
 
