@@ -80,6 +80,17 @@ TEST_F(WindowTest, StartShowsReadyAndTurnsTheFiguresToFaceEachOther) {
     EXPECT_EQ(form.duel().state.killTick, kill);
 }
 
+// The banners are loaded once the window is up; a Start before that still
+// shows Ready? at once.
+TEST(WindowStart, StartTheMomentTheWindowAppearsShowsReady) {
+    Form1 form;
+    form.show();
+    form.action(MenuItem::Start)->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(form.stageImage().copy(0, 0, 200, 50), asset("ready.bmp"));
+    EXPECT_TRUE(form.BannerShows(Holder::Image3));
+}
+
 TEST_F(WindowTest, BannersAreToldApartByPictureIdentity) {
     for (Holder h : {Holder::Image2, Holder::Image3, Holder::Image4, Holder::Image5, Holder::Image6, Holder::Image8,
                      Holder::Image9})

@@ -74,10 +74,10 @@ Form1::Form1() {
     setCentralWidget(stage_);
     image7_ = new BannerDisplay(stage_);
 
-    // The holders keep their pictures, untouched, for the window's life.
-    for (size_t i = 0; i < holders_.size(); ++i)
-        if (const char *name = kHolderPictures[i]) holders_[i] = loadPicture((":/assets/" + std::string(name) + ".bmp").c_str());
-    sheet_ = holders_[size_t(Holder::Image1)].toImage().convertToFormat(QImage::Format_RGB32);
+    // The first frame shows two figures from the sheet and an empty banner:
+    // the banners are loaded once the window is up (showEvent), or when one
+    // is first shown, should that come sooner.
+    sheet_ = holder(Holder::Image1).toImage().convertToFormat(QImage::Format_RGB32);
 
     actions_ = BuildMenuBar(menuBar(), [this](MenuItem item) { Choose(item, duel_, *this); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -101,9 +101,19 @@ QPixmap Form1::loadPicture(const char *resource) {
 
 void Form1::DrawCell(int x1, int y1, int x2, int y2) { stage_->copyCell(sheet_, x1, y1, x2, y2); }
 
-void Form1::SetBanner(Holder holder) { image7_->setPicture(holders_[size_t(holder)]); }
+// A holder keeps its picture, untouched, for the window's life from its first
+// use on.
+const QPixmap &Form1::holder(Holder h) {
+    QPixmap &held = holders_[size_t(h)];
+    if (const char *name = kHolderPictures[size_t(h)]; name && held.isNull())
+        held = loadPicture((":/assets/" + std::string(name) + ".bmp").c_str());
+    return held;
+}
+
+void Form1::SetBanner(Holder holder) { image7_->setPicture(this->holder(holder)); }
 
 bool Form1::BannerShows(Holder holder) {
+    // A holder not loaded yet has never been shown.
     const QPixmap &shown = image7_->picture();
     const QPixmap &held = holders_[size_t(holder)];
     return !shown.isNull() && !held.isNull() && shown.cacheKey() == held.cacheKey();
@@ -155,10 +165,14 @@ QImage Form1::stageImage() const { return stage_->grab().toImage().convertToForm
 
 void Form1::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
-    // The sound player's library and connection are no part of the first
-    // frame: they are made in the background once the window is up (or at
-    // the first sound, should that come sooner).
-    QTimer::singleShot(50, this, [this] { player_.prepare(); });
+    // Neither the sound player's library and connection nor the banners are
+    // on the first frame: once the window is up, the player is made ready in
+    // the background and the banners are loaded (the player at the first
+    // sound, a banner when first shown, should either come sooner).
+    QTimer::singleShot(50, this, [this] {
+        player_.prepare();
+        for (size_t i = 0; i < holders_.size(); ++i) holder(Holder(i));
+    });
 }
 
 void Form1::keyPressEvent(QKeyEvent *event) {

@@ -69,7 +69,7 @@ public:
     Duel &duel() { return duel_; }
     QAction *action(MenuItem item) const { return actions_.at(item); }
     QImage stageImage() const;            // what the 200 x 100 client area shows
-    const QPixmap &holderPicture(Holder h) const { return holders_[static_cast<size_t>(h)]; }
+    const QPixmap &holderPicture(Holder h) { return holder(h); }
     const QTimer &timer1() const { return timer1_; }
     PulsePlayer &player() { return player_; }
 
@@ -79,6 +79,7 @@ protected:
 
 private:
     QPixmap loadPicture(const char *resource);
+    const QPixmap &holder(Holder h); // its picture, loaded at its first use
 
     Duel duel_{*this};
     StdRandom random_;
