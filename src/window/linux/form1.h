@@ -76,6 +76,11 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    // The window shows no focus frame, so nothing is repainted when it gains
+    // or loses the keyboard. QWidget's own handlers repaint the menu bar
+    // there, and the first key pressed in the window waited for it.
+    void focusInEvent(QFocusEvent *) override {}
+    void focusOutEvent(QFocusEvent *) override {}
 
 private:
     QPixmap loadPicture(const char *resource);
