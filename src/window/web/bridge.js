@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the window's C++ calls in the page: each hands over to page.js.
 mergeInto(LibraryManager.library, {
-  tarvo_menu_add: function (caption) { TarvoPage.addMenu(UTF16ToString(caption)); },
-  tarvo_menu_add_item: function (title, kind, id, caption, keyText, checked, name, key, mask) {
-    TarvoPage.addMenuItem(title, kind, id, caption ? UTF16ToString(caption) : '', keyText ? UTF16ToString(keyText) : '',
-      checked !== 0, name ? UTF8ToString(name) : '', key, mask);
-  },
-  tarvo_key_names: function (names) { TarvoPage.setKeyNames(UTF8ToString(names)); },
+  tarvo_start: function () { TarvoPage.start(); },
   tarvo_menu_state: function (id) { return TarvoPage.menuState(id); },
   tarvo_menu_set: function (id, enabled, checked) { return TarvoPage.menuSet(id, enabled, checked); },
   tarvo_timer_enable: function (on) { TarvoPage.timer.enable(on !== 0); },

@@ -3,7 +3,6 @@
 
 #include "formats/wav_image.h"
 #include "media.h"
-#include "window/keys.h"
 #include "window/media_table.h"
 #include "window/menu.h"
 
@@ -12,10 +11,7 @@
 
 // What the page's script does for the window (page.js).
 extern "C" {
-void tarvo_menu_add(const char16_t *caption);
-void tarvo_menu_add_item(int title, int kind, int id, const char16_t *caption, const char16_t *keyText, int checked,
-                         const char *name, int key, int mask);
-void tarvo_key_names(const char *names);
+void tarvo_start(); // the game runs: the page hands it events from now on
 int tarvo_menu_state(int id);                 // bit 1 enabled, bit 2 checked; -1: no such item
 int tarvo_menu_set(int id, int enabled, int checked); // -1 for "leave as it is"; 0 when there is no such item
 void tarvo_timer_enable(int on);
@@ -34,40 +30,21 @@ constexpr std::uint32_t kWhite = 0xffffffffu;
 
 int MenuId(MenuItem item) { return MenuEntryOf(item).id; }
 
-// Every key's name as the browser gives it (KeyboardEvent.key for named and
-// function keys, KeyboardEvent.code for letters and digits, which a held
-// Shift or the keyboard's layout does not change), each line "NAME\tCODE".
-std::string BrowserKeyNames() {
-    std::string out;
-    const auto add = [&out](const std::string &name, int code) { out += name + '\t' + std::to_string(code) + '\n'; };
-#define TARVO_BROWSER_KEY(code, qt, browser) add(browser, code);
-    TARVO_NAMED_KEYS(TARVO_BROWSER_KEY)
-#undef TARVO_BROWSER_KEY
-    add("AltGraph", 18); // the browser's own names for keys above
-    add("OS", 91);
-    for (int i = 0; i < 26; ++i) add(std::string("Key") + char('A' + i), kKeyA + i);
-    for (int i = 0; i < 10; ++i) add(std::string("Digit") + char('0' + i), kKey0 + i);
-    for (int i = 0; i < kFunctionKeys; ++i) add("F" + std::to_string(i + 1), kKeyF1 + i);
-    return out;
-}
-
 } // namespace
 
 Form1::Form1() : stage_(200 * 100, kWhite), screen_(200 * 100, kWhite) {
     // The holders keep their pictures, untouched, for the window's life.
     for (size_t i = 0; i < holders_.size(); ++i)
         if (const char *name = kHolderPictures[i]) holders_[i] = loadPicture((std::string(name) + ".bmp").c_str());
-    // The page's menu bar, and the names of the keys it hands over.
-    for (const char16_t *title : kMenuTitles) tarvo_menu_add(title);
-    for (const MenuEntry &e : kMenu)
-        tarvo_menu_add_item(e.title, e.kind, e.id, e.caption, e.keyText, e.checked, e.name, e.key, e.mask);
-    tarvo_key_names(BrowserKeyNames().c_str());
+    // The menu bar is the page's own, written with it from the menu table
+    // (page_tables.cpp), and so are the keys' names.
     duel_.Form_Load();
 }
 
 void Form1::Start() {
     SetTimer1Enabled(true);
     present();
+    tarvo_start();
 }
 
 std::unique_ptr<BmpImage> Form1::loadPicture(const char *name) {

@@ -2,19 +2,55 @@
 // The page around the window, for what only the browser can do: the stage on
 // its canvas at a whole scale, the menu bar (by mouse, keys and taps), the
 // keys and taps that reach the game, Timer1 on a grid of performance.now(),
-// the modal box, the sound through Web Audio, and the page's end.
+// the modal box, the sound through Web Audio, and the page's end. It runs as
+// soon as the page's first part has arrived, while the game's WebAssembly
+// still comes in after it (publish.js): the menu bar is in the page already,
+// and works; the game takes the events from the moment it runs.
 var TarvoPage = (function () {
   'use strict';
   const page = {};
   const byId = (id) => document.getElementById(id);
   const form = byId('form1'), canvas = byId('stage'), menubar = byId('menubar'), box = byId('box');
+  // The key codes and modifier bits the game reads, by the browser's names
+  // (written into the page from the game's key table: publish.js).
+  const keys = JSON.parse(byId('keys').textContent);
+  let running = false; // the game runs and takes events
   let stopped = false; // the game has ended or failed: nothing more reaches it
+  const waiting = [];  // the commands chosen before it ran, in order
 
-  // Hands an event to the game, unless it has ended.
+  // Hands an event to the game, once it runs and unless it has ended. A key
+  // or a tap before it runs is for nothing; a menu command is carried out as
+  // soon as it does.
   const game = {
-    key: (code, mask) => { if (!stopped) Module._tarvo_key(code, mask); },
-    command: (id) => { if (!stopped) Module._tarvo_command(id); },
-    tick: () => { if (!stopped) Module._tarvo_tick(); },
+    key: (code, mask) => { if (running && !stopped) Module._tarvo_key(code, mask); },
+    command: (id) => { if (!running) waiting.push(id); else if (!stopped) Module._tarvo_command(id); },
+    tick: () => { if (running && !stopped) Module._tarvo_tick(); },
+  };
+  page.start = function () {
+    running = true;
+    waiting.splice(0).forEach(game.command);
+  };
+
+  // --- The game's WebAssembly: it comes in the page's last part, as base64
+  // in blocks of data that the browser parses without running, a block at a
+  // time, so that the page stays free to paint and take input meanwhile.
+  // Once all of it is there, its bytes are read out of the blocks and the
+  // browser compiles them away from the page.
+  Module.instantiateWasm = function (imports, receive) {
+    const decode = Uint8Array.fromBase64 || ((text) => {
+      const binary = atob(text), bytes = new Uint8Array(binary.length);
+      for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+      return bytes;
+    });
+    const compile = () => {
+      const blocks = Array.from(document.querySelectorAll('script[type="application/x-tarvo-wasm"]'), (b) => decode(b.textContent));
+      const bytes = new Uint8Array(blocks.reduce((n, b) => n + b.length, 0));
+      blocks.reduce((at, b) => (bytes.set(b, at), at + b.length), 0);
+      WebAssembly.instantiate(bytes, imports).then((made) => receive(made.instance), (e) => finish('stopped', String(e)));
+    };
+    if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', compile);
+    else compile();
+    return {};
   };
 
   // --- The stage: 200 x 100 picture pixels, each drawn as a square of whole
@@ -22,7 +58,7 @@ var TarvoPage = (function () {
   const picture = document.createElement('canvas');
   picture.width = 200;
   picture.height = 100;
-  let pixels = 0, framePending = false;
+  let pixels = 0, framePending = false, drawnYet = false;
   function draw() {
     framePending = false;
     if (!pixels) return;
@@ -31,6 +67,11 @@ var TarvoPage = (function () {
     const c = canvas.getContext('2d');
     c.imageSmoothingEnabled = false;
     c.drawImage(picture, 0, 0, canvas.width, canvas.height);
+    // The moment the game is first seen, for whoever measures the page.
+    if (!drawnYet) {
+      drawnYet = true;
+      if (performance.mark) performance.mark('tarvo-first-frame');
+    }
   }
   // What a handler drew is shown at the next frame, once it has returned.
   page.present = function (at) {
@@ -60,8 +101,9 @@ var TarvoPage = (function () {
   }
   window.addEventListener('resize', fit);
 
-  // --- The menu bar, built by the window from its menu table (addMenu,
-  // addMenuItem) as it starts. Each item's state lives in the item itself.
+  // --- The menu bar, as the page was written with it from the game's menu
+  // table: titles, items, their command numbers and shortcuts. Each item's
+  // state lives in the item itself.
   const item = (id) => menubar.querySelector('[data-id="' + id + '"]');
   const isOn = (el, name) => el.getAttribute(name) === 'true';
   page.menuState = function (id) {
@@ -75,7 +117,7 @@ var TarvoPage = (function () {
     if (checked >= 0) el.setAttribute('aria-checked', checked ? 'true' : 'false');
     return 1;
   };
-  const titles = [];
+  const titles = Array.from(menubar.querySelectorAll('.title'));
   const shortcuts = new Map(); // "CODE MASK" to the command id
   const itemsOf = (i) => Array.from(titles[i].nextElementSibling.querySelectorAll('.item'));
   let open = -1;         // the menu shown, or -1
@@ -103,47 +145,15 @@ var TarvoPage = (function () {
     leaveMenus();
     game.command(Number(el.dataset.id));
   }
-  function element(tag, className, role, text) {
-    const el = document.createElement(tag);
-    if (className) el.className = className;
-    if (role) el.setAttribute('role', role);
-    if (text) el.textContent = text;
-    return el;
-  }
-  page.addMenu = function (caption) {
-    const menu = element('div', 'menu'), t = element('button', 'title', 'menuitem', caption);
-    const items = element('div', 'items', 'menu');
-    t.setAttribute('aria-haspopup', 'true');
-    t.setAttribute('aria-expanded', 'false');
-    t.tabIndex = -1;
-    items.hidden = true;
-    menu.append(t, items);
-    menubar.append(menu);
-    const i = titles.push(t) - 1;
+  titles.forEach((t, i) => {
     t.addEventListener('click', () => (open === i ? leaveMenus() : showMenu(i)));
     t.addEventListener('pointerenter', (e) => { if (open >= 0 && open !== i && e.pointerType === 'mouse') showMenu(i); });
-  };
-  // kind: 0 a command, 1 one of a group that is checked alone, 2 a separator.
-  page.addMenuItem = function (title, kind, id, caption, keyText, checked, name, key, mask) {
-    const items = titles[title].nextElementSibling;
-    if (kind === 2) {
-      const line = element('div', 'separator', 'separator');
-      line.id = name;
-      items.append(line);
-      return;
-    }
-    const el = element('div', 'item', kind === 1 ? 'menuitemradio' : 'menuitem');
-    el.dataset.id = id;
-    el.setAttribute('aria-disabled', 'false');
-    if (kind === 1) el.setAttribute('aria-checked', String(checked));
-    el.tabIndex = -1;
-    el.append(element('span', '', '', caption));
-    if (keyText) el.append(element('span', 'key', '', keyText));
-    items.append(el);
+  });
+  menubar.querySelectorAll('.item').forEach((el) => {
     el.addEventListener('click', () => choose(el));
     el.addEventListener('pointerenter', () => el.focus());
-    if (key) shortcuts.set(key + ' ' + mask, id);
-  };
+    if (el.dataset.key) shortcuts.set(el.dataset.key + ' ' + el.dataset.mask, Number(el.dataset.id));
+  });
   document.addEventListener('pointerdown', (e) => { if ((open >= 0 || barActive) && !menubar.contains(e.target)) leaveMenus(); });
   function enterBar() {
     barActive = true;
@@ -180,22 +190,15 @@ var TarvoPage = (function () {
     }
   }
 
-  // --- Keys. Windows' virtual-key numbers, and the modifier bits Shift 1,
-  // Ctrl 2, Alt 4. Every key pressed anywhere on the page reaches the game,
-  // but for those the open box or the active menu bar takes.
-  // The names the window gives (setKeyNames): KeyboardEvent.key's for named
-  // and function keys, KeyboardEvent.code's for letters and digits.
-  const keyNames = new Map();
-  page.setKeyNames = function (text) {
-    text.split('\n').forEach((line) => {
-      const tab = line.lastIndexOf('\t');
-      if (tab > 0) keyNames.set(line.slice(0, tab), Number(line.slice(tab + 1)));
-    });
-  };
-  const keyCode = (e) => (keyNames.has(e.key) ? keyNames.get(e.key) : keyNames.get(e.code) || 0);
+  // --- Keys, as the game reads them. Every key pressed anywhere on the page
+  // reaches the game, but for those the open box or the active menu bar
+  // takes. The names: KeyboardEvent.key's for named and function keys,
+  // KeyboardEvent.code's for letters and digits.
+  const names = new Map(Object.entries(keys.names));
+  const keyCode = (e) => (names.has(e.key) ? names.get(e.key) : names.get(e.code) || 0);
   let altAlone = false;
   window.addEventListener('keydown', (e) => {
-    const mask = (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0);
+    const mask = (e.shiftKey ? keys.shift : 0) | (e.ctrlKey ? keys.ctrl : 0) | (e.altKey ? keys.alt : 0);
     // The menu's shortcuts are the game's and not the browser's (Ctrl+S is
     // not Save, F12 not the developer tools).
     const shortcut = shortcuts.get(keyCode(e) + ' ' + mask) || 0;
@@ -222,16 +225,16 @@ var TarvoPage = (function () {
     altAlone = false;
   });
 
-  // --- Taps on the stage: the left half fires for 1P (as Shift), the right
-  // half for 2P (as Right arrow).
+  // --- Taps on the stage: the left half fires for 1P, the right half for 2P,
+  // each as that player's key.
   canvas.addEventListener('pointerdown', (e) => {
     if (e.pointerType !== 'touch' && e.pointerType !== 'pen') return;
     e.preventDefault();
     if (stopped || box.open) return;
     if (open >= 0 || barActive) leaveMenus();
     const r = canvas.getBoundingClientRect();
-    if (e.clientX - r.left < r.width / 2) game.key(16, 1);
-    else game.key(39, 0);
+    const [code, mask] = e.clientX - r.left < r.width / 2 ? keys.tap1P : keys.tap2P;
+    game.key(code, mask);
   });
 
   // --- Timer1: a tick every 100 ms on a fixed grid, counted from the moment
@@ -286,34 +289,52 @@ var TarvoPage = (function () {
 
   // --- Sound: one at a time, from the samples themselves (8- or 16-bit
   // PCM), put into an audio buffer here: no decoder of the browser's, no
-  // waiting. The audio output is asked for as soon as the page runs: a
-  // browser that lets the page play at once opens it now, so that it has
-  // settled long before the first sound (Firefox plays the first moments of
-  // a newly opened output with skips). Most let a page play only once the
+  // waiting. The audio output is opened soon after the page has loaded, so
+  // that it has settled long before the first sound (Firefox plays the first
+  // moments of a newly opened output with skips), but never while the page
+  // loads: in Chromium, making an output waits for the browser's audio
+  // service, whose first start takes a few tenths of a second (with a sound
+  // server or without), and the page would stand still that long. So the
+  // page first asks for the list of the machine's devices, which starts that
+  // service without holding the page up, and makes the output once the list
+  // has come, in a moment of its own. Where the list cannot be asked for, the
+  // first key or tap makes it. Most browsers let a page play only once the
   // player has pressed a key or tapped, and count different events for it
   // (Safari a touchend or a click, not a touchstart): each of them asks for
   // the sound to be let on, until it is.
-  const sound = { context: null, playing: null };
-  function unlockSound() {
+  const sound = { context: null, playing: null, ready: false };
+  function openOutput() {
+    if (sound.context || stopped) return;
     try {
-      if (!sound.context) {
-        const Context = window.AudioContext || window.webkitAudioContext;
-        if (Context) {
-          sound.context = new Context();
-          // A moment of silence, so that the output opens as soon as it is
-          // let play, not at the game's first sound.
-          const hush = sound.context.createBufferSource();
-          hush.buffer = sound.context.createBuffer(1, 2205, 22050);
-          hush.connect(sound.context.destination);
-          hush.start();
-          restLater();
-        }
-      }
-      if (sound.context && sound.context.state !== 'running') sound.context.resume().catch(() => {});
-      if (sound.context) restLater(); // someone is playing: the output stays
+      const Context = window.AudioContext || window.webkitAudioContext;
+      if (!Context) return;
+      sound.context = new Context();
+      // A moment of silence, so that the output opens as soon as it is let
+      // play, not at the game's first sound.
+      const hush = sound.context.createBufferSource();
+      hush.buffer = sound.context.createBuffer(1, 2205, 22050);
+      hush.connect(sound.context.destination);
+      hush.start();
+      restLater();
     } catch (e) {
       sound.context = null; // no sound output: the game plays on in silence
     }
+  }
+  function unlockSound() {
+    if (!sound.context && sound.ready) openOutput();
+    if (!sound.context) return;
+    if (sound.context.state !== 'running') sound.context.resume().catch(() => {});
+    restLater(); // someone is playing: the output stays
+  }
+  if (window.isSecureContext && navigator.mediaDevices && navigator.mediaDevices.enumerateDevices) {
+    navigator.mediaDevices.enumerateDevices().catch(() => {}).then(() => {
+      sound.ready = true;
+      const soon = () => setTimeout(openOutput, 0);
+      if (document.readyState === 'complete') soon();
+      else window.addEventListener('load', soon);
+    });
+  } else {
+    sound.ready = true;
   }
   for (const type of ['keydown', 'pointerdown', 'pointerup', 'touchend', 'click']) window.addEventListener(type, unlockSound, true);
   // An open output keeps the browser's audio thread running, a few % of a
@@ -341,6 +362,7 @@ var TarvoPage = (function () {
   // the page cannot play) only stop it.
   sound.play = function (bytes, rate, bits, channels) {
     silence();
+    openOutput(); // where no key or tap has made it yet: now, for the sound to be heard
     const context = sound.context, width = bits / 8, frames = Math.floor(bytes.length / width / channels);
     if (!context || stopped || frames < 1) return;
     let buffer;
@@ -408,7 +430,8 @@ var TarvoPage = (function () {
 
   box.addEventListener('close', () => { if (document.activeElement) document.activeElement.blur(); });
   Module.onAbort = (what) => finish('stopped', String(what));
-  unlockSound();
-  fit();
+  // The stage's size, as the first frame is made: its layout is known then
+  // without the page having to work it out before its time.
+  requestAnimationFrame(fit);
   return page;
 })();
