@@ -2,6 +2,8 @@
 // A static web server of the test's own on 127.0.0.1, on a thread of its
 // own: it serves one folder's files and notes every request it gets. Given
 // a port, it takes that one (a host that comes back at the same address).
+// Told to hang, it takes each connection and its request, and never answers
+// (a host at the end of a network that has stopped carrying anything back).
 #pragma once
 
 #include <QDir>
@@ -11,6 +13,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+
+#include <atomic>
 
 namespace tarvo::testing {
 
@@ -28,6 +32,7 @@ public:
     }
     QString url() const { return QString("http://127.0.0.1:%1/").arg(port_); }
     quint16 port() const { return port_; }
+    void setHanging(bool hanging) { hanging_ = hanging; }
     // The request lines so far ("GET /index.html").
     QStringList requests() const {
         QMutexLocker lock(&mutex_);
@@ -52,6 +57,7 @@ private:
             QMutexLocker lock(&mutex_);
             requests_ << QString::fromUtf8(words[0]) + " " + path;
         }
+        if (hanging_) return;
         QFile f(QDir(folder_).filePath(path == "/" ? "index.html" : path.mid(1)));
         const bool inside = !path.contains("..") && f.open(QIODevice::ReadOnly);
         const QByteArray body = inside ? f.readAll() : QByteArray("not here\n");
@@ -69,6 +75,7 @@ private:
     QThread thread_;
     QTcpServer server_;
     quint16 port_ = 0;
+    std::atomic<bool> hanging_{false};
     mutable QMutex mutex_;
     QStringList requests_;
 };
