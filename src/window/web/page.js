@@ -326,16 +326,18 @@ var TarvoPage = (function () {
     if (sound.context.state !== 'running') sound.context.resume().catch(() => {});
     restLater(); // someone is playing: the output stays
   }
-  if (window.isSecureContext && navigator.mediaDevices && navigator.mediaDevices.enumerateDevices) {
-    navigator.mediaDevices.enumerateDevices().catch(() => {}).then(() => {
-      sound.ready = true;
-      const soon = () => setTimeout(openOutput, 0);
-      if (document.readyState === 'complete') soon();
-      else window.addEventListener('load', soon);
-    });
-  } else {
+  // Only Chromium's engines (the ones that tell navigator.userAgentData)
+  // have such a service to start; elsewhere asking for the list would only
+  // leave the browser watching for new cameras for as long as it runs.
+  const soon = () => {
     sound.ready = true;
-  }
+    if (document.readyState === 'complete') setTimeout(openOutput, 0);
+    else window.addEventListener('load', () => setTimeout(openOutput, 0));
+  };
+  if (!navigator.userAgentData) soon();
+  else if (window.isSecureContext && navigator.mediaDevices && navigator.mediaDevices.enumerateDevices)
+    navigator.mediaDevices.enumerateDevices().catch(() => {}).then(soon);
+  else sound.ready = true;
   for (const type of ['keydown', 'pointerdown', 'pointerup', 'touchend', 'click']) window.addEventListener(type, unlockSound, true);
   // An open output keeps the browser's audio thread running, a few % of a
   // core for as long as the page is open. Once nothing has sounded and no key
@@ -344,8 +346,12 @@ var TarvoPage = (function () {
   // taken up again plays its first moments with skips in some browsers
   // (Firefox), and a bout's sounds must be heard whole.
   let rest = 0;
+  // Whatever state the output says it is in: one that could not be opened
+  // (no sound server) says "suspended" from the start, while Firefox keeps
+  // its graph running on a clock of its own, waking the page a hundred
+  // times a second, until it is told to suspend.
   function letGo() {
-    if (!sound.playing && sound.context && sound.context.state === 'running') sound.context.suspend().catch(() => {});
+    if (!sound.playing && sound.context) sound.context.suspend().catch(() => {});
   }
   function restLater() {
     clearTimeout(rest);
@@ -425,7 +431,14 @@ var TarvoPage = (function () {
       document.head.append(link);
     });
     // Browsers let only a secure page (https, or this machine) have a worker.
-    if (window.isSecureContext && navigator.serviceWorker) navigator.serviceWorker.register('sw.js').catch(() => {});
+    // It is asked for once the game runs and the page has loaded: keeping the
+    // build fetches every file once more, which would only slow the page
+    // down while it loads.
+    if (window.isSecureContext && navigator.serviceWorker) {
+      const register = () => setTimeout(() => navigator.serviceWorker.register('sw.js').catch(() => {}), 1000);
+      if (document.readyState === 'complete') register();
+      else window.addEventListener('load', register);
+    }
   }
 
   box.addEventListener('close', () => { if (document.activeElement) document.activeElement.blur(); });
