@@ -9,10 +9,12 @@
 // measured N times, and each figure is the median of the N, with its range.
 //   tarvo-bench OUT.md [--quick] [--repeat N] [--sound|--wine|--web]
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QEventLoop>
 #include <QTimer>
 
 // Qt's network headers (the browser's WebDriver) before X11's macros.
+#include "static_server.h"
 #include "websession.h"
 
 #include "window/linux/pulse_player.h"
@@ -588,6 +590,8 @@ void WineRows(const QString &windows, bool quick) {
     run({"wineserver", "-k"});
 }
 
+void Launches(WebSession &web, const QString &where, const QString &page, bool quick);
+
 // The browser page's rows in one engine, each beside the same browser showing
 // the floor page (floor.html: the same canvas drawing and the same timer, no
 // game): measured inside the page with performance.now(), a key to the frame
@@ -703,6 +707,57 @@ void WebRows(const QString &page, const QString &engine, bool quick) {
     const double busy = idle(page, 30000), bare = idle(floorPage, 0), blank = idle("about:blank", 0);
     Report(where + "idle CPU, all of the browser", busy, bare, "% of a core", Judge::Adds, 0.1, "adds <= 0.1 %",
            QString("a blank page %1 %").arg(blank, 0, 'f', 3));
+    Launches(web, where, page, quick);
+}
+
+// The page from a host of its own, as an installed game opens: the first
+// visit, with nothing kept (as any page loads), in a browser of its own each
+// time; then, once the worker keeps it, launches with the host answering,
+// with the host gone, and with a host that takes the connection and never
+// answers. Each from the start of the navigation to the page's first frame
+// of the game (the mark the page sets then).
+void Launches(WebSession &web, const QString &where, const QString &page, bool quick) {
+    QTemporaryDir site;
+    const QDir built = QFileInfo(page).absoluteDir();
+    for (const QString &f : built.entryList({"*.html", "*.js", "*.webmanifest", "*.png"}, QDir::Files))
+        QFile::copy(built.filePath(f), QDir(site.path()).filePath(f));
+    auto host = std::make_unique<StaticServer>(site.path());
+    const QString url = host->url();
+    const auto firstFrame = [&](int ms) {
+        QElapsedTimer c;
+        c.start();
+        while (c.elapsed() < ms) {
+            const QJsonValue t = web.run("const m = window.__left ? [] : performance.getEntriesByName('tarvo-first-frame');"
+                                         "return m.length ? m[0].startTime : -1;");
+            if (t.toDouble() >= 0) return t.toDouble();
+            QThread::msleep(10);
+        }
+        return -1.0;
+    };
+    std::vector<double> uncached;
+    std::map<QString, std::vector<double>> launched;
+    const int visits = quick ? 2 : 5;
+    for (int i = 0; i < (quick ? 1 : 3); ++i) {
+        Game shown(web, QProcessEnvironment::systemEnvironment(), url, {}, 30000);
+        if (const double t = firstFrame(10000); t >= 0) uncached.push_back(t);
+        if (i < (quick ? 0 : 2)) continue;
+        for (int k = 0; k < 200 && !web.run("return !!navigator.serviceWorker.controller").toBool(); ++k) QThread::msleep(50);
+        QThread::msleep(1000); // the worker has kept everything
+        for (const QString state : {"answering", "never answering", "gone"}) {
+            if (state == "never answering") host->setHanging(true);
+            if (state == "gone") host.reset();
+            for (int v = 0; v < visits; ++v) {
+                web.run("window.__left = true; location.assign(arguments[0]);", {url});
+                if (const double t = firstFrame(10000); t >= 0) launched[state].push_back(t);
+            }
+        }
+    }
+    const double first = Percentile(uncached, 0.5), answering = Percentile(launched["answering"], 0.5);
+    Report(where + "installed page to first frame, host answering", answering, first, "ms", Judge::Ratio, 1.0,
+           "ratio <= 1 (the floor: a first visit)", QString("median of %1, first visits %2").arg(visits).arg(uncached.size()));
+    for (const QString state : {"never answering", "gone"})
+        Report(where + "installed page to first frame, host " + state, Percentile(launched[state], 0.5), answering, "ms",
+               Judge::Adds, 5.0, "adds < 5 ms (the floor: host answering)", QString("median of %1").arg(visits));
 }
 
 } // namespace
