@@ -6,7 +6,7 @@
 // timer, ticking from the start), but has no game in it. Ctrl+S restarts the
 // timer and turns the top half black thirty ticks later, as a bout's KILL
 // comes; Shift turns it black or white at once, as a foul's banner does.
-#include "window/linux/menu_bar.h"
+#include "window/linux/menu_bar_linux.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -5,8 +5,8 @@
 // ticking from the start); no game. Ctrl+S restarts the timer and turns the
 // top half black thirty ticks later, as a bout's KILL comes; Shift turns it
 // black or white at once, as a foul's banner does.
-#include "window/windows/menu_bar.h"
-#include "window/windows/timer1.h"
+#include "window/windows/menu_bar_windows.h"
+#include "window/windows/timer1_windows.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "static_server.h"
 #include "websession.h"
 
-#include "window/linux/pulse_player.h"
-#include "window/linux/form1.h"
+#include "window/linux/pulse_player_linux.h"
+#include "window/linux/form1_linux.h"
 #include "pulse_server.h"
 #include "xsession.h"
 

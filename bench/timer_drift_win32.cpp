@@ -8,7 +8,7 @@
 // the timer was switched on, as a bout's countdown does: the worst figure is
 // also the worst that a KILL can be off its step inside the program.
 //   timer_drift_win32 [TICKS]   prints one line each: "NAME end E worst W trend T" (ms; trend per 1000 ticks)
-#include "window/windows/timer1.h"
+#include "window/windows/timer1_windows.h"
 
 #include <cmath>
 #include <cstdio>

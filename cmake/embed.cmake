@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Writes a C++ source that holds files as byte arrays, for a program that
 # carries its media inside (the browser build):
-#   cmake -DOUTPUT=media.cpp -DFILES="a.bmp;b.wav" -P cmake/embed.cmake
+#   cmake -DOUTPUT=media_web.cpp -DFILES="a.bmp;b.wav" -P cmake/embed.cmake
 # Each file is found by its name (without folders) through tarvo::on_web::FindMedia.
 set(body "")
 set(table "")
@@ -18,7 +18,7 @@ foreach(file IN LISTS FILES)
   math(EXPR n "${n} + 1")
 endforeach()
 file(WRITE "${OUTPUT}.new" "// Made by cmake/embed.cmake from the game's media; not to be edited.\n"
-  "#include \"media.h\"\n\n#include <cstring>\n\nnamespace tarvo::on_web {\nnamespace {\n${body}"
+  "#include \"media_web.h\"\n\n#include <cstring>\n\nnamespace tarvo::on_web {\nnamespace {\n${body}"
   "const Media kAll[] = {\n${table}};\n} // namespace\n\n"
   "const Media *FindMedia(const char *name) {\n"
   "    for (const Media &m : kAll)\n        if (std::strcmp(m.name, name) == 0) return &m;\n    return nullptr;\n}\n\n"

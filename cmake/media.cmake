@@ -1,10 +1,13 @@
 # SPDX-License-Identifier: MIT
-# The game's media, written once for every front end: the picture each of the
-# window's holders holds, Image1 to Image9 in order ("-": Image7, the banner
-# display, holds none of its own), and the built-in sounds by id. The files
-# are in assets/ (made by tools/mkmedia): NAME.bmp, ID.wav.
+# The game's media, written once for the engine, every front end, the
+# generator and the tests: the picture each of the window's holders holds,
+# Image1 to Image9 in order ("-": Image7, the banner display, holds none of
+# its own), and the built-in sounds, each by id and name. The files are in
+# assets/ (made by tools/mkmedia): NAME.bmp, ID.wav.
 set(TARVO_HOLDER_PICTURES sprites kill ready bung win1p win2p - fall1p fall2p)
-set(TARVO_SOUND_IDS 101 102 103 104 105 106 107 108 109)
+set(TARVO_SOUNDS
+  101 HeadBlownOff 102 BodyHit 103 BodyHitRare 104 FaceHit 105 ElectricBurst 106 ThrownBack
+  107 SadTrombone 108 SlideWhistle 109 Buzzer)
 
 set(TARVO_ASSETS ${PROJECT_SOURCE_DIR}/assets)
 set(TARVO_PICTURE_FILES "")
@@ -24,9 +27,16 @@ foreach(name IN LISTS TARVO_HOLDER_PICTURES)
 endforeach()
 set(TARVO_SOUND_FILES "")
 set(sounds "")
-foreach(id IN LISTS TARVO_SOUND_IDS)
+set(named "")
+list(LENGTH TARVO_SOUNDS n)
+math(EXPR last "${n} - 1")
+foreach(i RANGE 0 ${last} 2)
+  math(EXPR j "${i} + 1")
+  list(GET TARVO_SOUNDS ${i} id)
+  list(GET TARVO_SOUNDS ${j} name)
   list(APPEND TARVO_SOUND_FILES ${TARVO_ASSETS}/${id}.wav)
-  string(APPEND sounds " ${id},")
+  string(APPEND sounds " kSound${name},")
+  string(APPEND named "    kSound${name} = ${id},\n")
   string(APPEND rc "${id} SOUND \"${id}.wav\"\n")
 endforeach()
 set(TARVO_MEDIA_FILES ${TARVO_PICTURE_FILES} ${TARVO_SOUND_FILES})
@@ -46,9 +56,23 @@ inline constexpr const char *kHolderPictures[9] = {
 @holders@};
 inline constexpr int kPictureResourceBase = 200;
 
+} // namespace tarvo
+" @ONLY)
+# For the engine, which plays the sounds by these names, and for everything
+# that goes through all of them: sound/sound_ids.h.
+file(CONFIGURE OUTPUT ${TARVO_GENERATED_DIR}/sound/sound_ids.h CONTENT
+"// Made by cmake/media.cmake from its lists; not to be edited.
+#pragma once
+
+#include <cstdint>
+
+namespace tarvo {
+
 // The built-in sounds: assets/ID.wav, in the Windows program the resource ID
 // of type \"SOUND\".
-inline constexpr int kSoundIds[] = {@sounds@ };
+enum SoundId : std::int16_t {
+@named@};
+inline constexpr SoundId kSoundIds[] = {@sounds@ };
 
 } // namespace tarvo
 " @ONLY)

@@ -4,6 +4,7 @@
 // Plain C++: everything outside goes through Platform.
 #pragma once
 
+#include "../platform/key_codes.h"
 #include "../platform/platform.h"
 #include "../sound/sound.h"
 
@@ -19,10 +20,6 @@ struct DuelState {
     std::uint8_t tickCount = 0;   // ticks counted in the current phase
     std::uint8_t firstShot = 0;   // 0 nobody yet, 1 1P, 2 2P
 };
-
-// Key codes and modifier bits as the key handler sees them.
-constexpr std::uint16_t kKeyRight = 39;
-constexpr std::uint16_t kMaskShift = 1, kMaskCtrl = 2, kMaskAlt = 4;
 
 // Where the figures stand on the stage.
 constexpr int kSlot1PX = 0, kSlot2PX = 150, kSlotY = 50;

@@ -1,27 +1,29 @@
 // SPDX-License-Identifier: MIT
 #include "sound.h"
 
+#include "sound/sound_ids.h"
+
 #include <string>
 #include <utility>
 
 namespace tarvo {
 
 void Sound::PlayResultSound(int p, int q) {
-    if (p == 0) PlaySoundResource(104);
+    if (p == 0) PlaySoundResource(kSoundFaceHit);
     if (p == 1) {
-        if (q < 9) PlaySoundResource(102);
-        else PlaySoundResource(103);
+        if (q < 9) PlaySoundResource(kSoundBodyHit);
+        else PlaySoundResource(kSoundBodyHitRare);
     }
-    if (p == 2) PlaySoundResource(101);
-    if (p == 3) PlaySoundResource(105);
-    if (p == 4) PlaySoundResource(106);
+    if (p == 2) PlaySoundResource(kSoundHeadBlownOff);
+    if (p == 3) PlaySoundResource(kSoundElectricBurst);
+    if (p == 4) PlaySoundResource(kSoundThrownBack);
 }
 
 void Sound::PlayFoulSound() {
     const int d = RandomInt(platform_.Random(), 3);
-    if (d == 0) PlaySoundResource(107);
-    if (d == 1) PlaySoundResource(108);
-    if (d == 2) PlaySoundResource(109);
+    if (d == 0) PlaySoundResource(kSoundSadTrombone);
+    if (d == 1) PlaySoundResource(kSoundSlideWhistle);
+    if (d == 2) PlaySoundResource(kSoundBuzzer);
 }
 
 void Sound::PlaySoundResource(std::int16_t id) {

@@ -5,18 +5,6 @@
 
 namespace tarvo {
 
-const MenuEntry &MenuEntryOf(MenuItem item) {
-    for (const MenuEntry &e : kMenu)
-        if (e.kind != MenuEntry::Separator && e.item == item) return e;
-    return kMenu[0]; // not reached: every item is in the table (the window tests use each one)
-}
-
-const MenuEntry *MenuEntryWithId(int id) {
-    for (const MenuEntry &e : kMenu)
-        if (e.kind != MenuEntry::Separator && e.id == id) return &e;
-    return nullptr;
-}
-
 void Choose(MenuItem item, Duel &duel, Platform &platform) {
     switch (item) {
     case MenuItem::Start: duel.Start_Click(); break;

@@ -31,7 +31,7 @@ protected:
         start(killTick);
         ticks(killTick);
     }
-    void shift() { duel.Form_KeyDown(16, kMaskShift); }
+    void shift() { duel.Form_KeyDown(kKeyShift, kMaskShift); }
     void right() { duel.Form_KeyDown(kKeyRight, 0); }
     void machineMode() { duel.HumanVsMachine_Click(); }
     // The two draws of a resolution: the death pose p, then q.

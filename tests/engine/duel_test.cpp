@@ -75,8 +75,8 @@ TEST_F(DuelTest, BetweenBoutsTicksAndKeysChangeNothing) {
             duel.Timer1_Timer();
             shift();
             right();
-            duel.Form_KeyDown(39, kMaskShift);
-            duel.Form_KeyDown(65, 0);
+            duel.Form_KeyDown(kKeyRight, kMaskShift);
+            duel.Form_KeyDown(LetterKey('A'), 0);
         }
         EXPECT_TRUE(fake.log.empty()) << when;
         EXPECT_EQ(std::memcmp(&before, &duel.state, sizeof before), 0) << when;
@@ -125,14 +125,14 @@ TEST_F(DuelTest, ShiftAndRightInOneEventMakeOnePTheFirstShooter) {
 TEST_F(DuelTest, EveryKeyAtKillOrBungRestartsTheWaitButOnlyTriggersShoot) {
     toKill();
     ticks(7);
-    duel.Form_KeyDown(16, kMaskShift | kMaskCtrl); // Ctrl+Shift: no shot
+    duel.Form_KeyDown(kKeyShift, kMaskShift | kMaskCtrl); // Ctrl+Shift: no shot
     EXPECT_EQ(duel.state.tickCount, 0);
     EXPECT_EQ(fake.bannerName(), "KILL");
-    duel.Form_KeyDown(16, kMaskShift | kMaskAlt);
-    duel.Form_KeyDown(65, 0);
+    duel.Form_KeyDown(kKeyShift, kMaskShift | kMaskAlt);
+    duel.Form_KeyDown(LetterKey('A'), 0);
     EXPECT_EQ(fake.bannerName(), "KILL");
     EXPECT_EQ(duel.state.firstShot, 0);
-    duel.Form_KeyDown(65, kMaskShift); // any key with Shift alone fires
+    duel.Form_KeyDown(LetterKey('A'), kMaskShift); // any key with Shift alone fires
     EXPECT_EQ(fake.bannerName(), "BUNG!!");
     // Held Right arrow: every repeat puts the resolution off.
     for (int i = 0; i < 30; ++i) {
@@ -196,9 +196,9 @@ TEST_F(DuelTest, BothFoulInOneKeyEvent) {
 TEST_F(DuelTest, LettersAndCtrlShiftDuringReadyAreNoFoul) {
     start(30);
     fake.clearLog();
-    duel.Form_KeyDown(65, 0);
-    duel.Form_KeyDown(16, kMaskShift | kMaskCtrl);
-    duel.Form_KeyDown(37, 0);
+    duel.Form_KeyDown(LetterKey('A'), 0);
+    duel.Form_KeyDown(kKeyShift, kMaskShift | kMaskCtrl);
+    duel.Form_KeyDown(kKeyLeft, 0);
     EXPECT_TRUE(fake.log.empty());
     EXPECT_TRUE(fake.started());
 }

@@ -6,6 +6,8 @@
 
 #include "duel/duel.h"
 #include "platform/platform.h"
+#include "sound/sound_ids.h"
+#include "window/menu.h"
 
 #include <deque>
 #include <fstream>
@@ -46,14 +48,14 @@ inline std::vector<std::uint8_t> ReadFile(const std::string &path) {
 class FakePlatform : public Platform {
 public:
     FakePlatform() {
-        for (int id = 101; id <= 109; ++id)
+        for (int id : kSoundIds)
             resources[id] = ReadFile(std::string(TARVO_ASSETS_DIR) + "/" + std::to_string(id) + ".wav");
-        for (auto item : {MenuItem::Start, MenuItem::Quit, MenuItem::HumanVsHuman, MenuItem::HumanVsMachine,
-                          MenuItem::Rules, MenuItem::Keys, MenuItem::AboutOpponent, MenuItem::Score}) {
-            enabled[item] = true;
-            checked[item] = false;
-        }
-        checked[MenuItem::HumanVsHuman] = true;
+        // The menu's items as the window makes them from its table.
+        for (const MenuEntry &e : kMenu)
+            if (e.item) {
+                enabled[*e.item] = true;
+                checked[*e.item] = e.checked;
+            }
     }
 
     // What the stage shows.

@@ -75,8 +75,8 @@ TEST(RandomEvents, AMillionEventsKeepEveryInvariant) {
             std::uint16_t code, mask;
             const int k = chance(10);
             if (k < 2) { code = lastCode; mask = lastMask; }                 // a held key repeating
-            else if (k < 4) { code = 16; mask = 1; }                          // Shift
-            else if (k < 6) { code = 39; mask = std::uint16_t(chance(8)); }   // Right arrow, any modifiers
+            else if (k < 4) { code = kKeyShift; mask = kMaskShift; }          // Shift
+            else if (k < 6) { code = kKeyRight; mask = std::uint16_t(chance(8)); } // Right arrow, any modifiers
             else { code = std::uint16_t(pick() & 0xffff); mask = std::uint16_t(pick() & 0xffff); }
             lastCode = code;
             lastMask = mask;
@@ -161,9 +161,9 @@ TEST(LongPlay, ADayAgainstTheMachine) {
         ++waited;
         if (sinceKill >= 0) ++sinceKill;
         if (sinceKill < 0 && !fake.BannerShows(Holder::Image3)) sinceKill = 0;
-        if (plan == 0 && waited == 10) duel.Form_KeyDown(16, kMaskShift);
-        if (plan == 1 && sinceKill == 0) duel.Form_KeyDown(16, kMaskShift);
-        if (plan == 2 && sinceKill == 9) duel.Form_KeyDown(16, kMaskShift);
+        if (plan == 0 && waited == 10) duel.Form_KeyDown(kKeyShift, kMaskShift);
+        if (plan == 1 && sinceKill == 0) duel.Form_KeyDown(kKeyShift, kMaskShift);
+        if (plan == 2 && sinceKill == 9) duel.Form_KeyDown(kKeyShift, kMaskShift);
         fake.log.clear();
         fake.sounds.clear();
     }

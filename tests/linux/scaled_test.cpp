@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The window at twice the size (QT_SCALE_FACTOR=2): pictures stay crisp.
 #include "ready_at_twice.h"
-#include "window/linux/form1.h"
+#include "window/linux/form1_linux.h"
 
 #include <QApplication>
 #include <QTest>

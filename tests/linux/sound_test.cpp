@@ -4,10 +4,10 @@
 // pipewire: the same cases against each); and the same player with no server
 // at all.
 #include "formats/wav_image.h"
-#include "window/linux/pulse_player.h"
+#include "window/linux/pulse_player_linux.h"
 #include "likeness.h"
 #include "pulse_server.h"
-#include "window/linux/form1.h"
+#include "window/linux/form1_linux.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The real window, offscreen: what the stage shows, the menus, the keys,
 // the message boxes.
-#include "window/linux/form1.h"
-#include "window/linux/keys.h"
+#include "window/linux/form1_linux.h"
+#include "window/linux/key_mapping_linux.h"
 
 #include <QAction>
 #include <QApplication>

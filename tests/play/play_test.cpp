@@ -20,6 +20,7 @@
 #include "likeness.h"
 #include "pulse_server.h"
 #include "ready_at_twice.h"
+#include "sound/sound_ids.h"
 #include "wineprogram.h"
 #include "wlsession.h"
 #include "xsession.h"
@@ -233,8 +234,9 @@ TEST_F(PlayTest, AFoulAndAResultAreEachHeard) {
             for (int id : ids) best = std::max(best, bestLikeness(part, first, sound(id), 4000, skip));
         return best;
     };
-    EXPECT_GT(heard(beforeFoul, beforeBout, {107, 108, 109}), 0.8) << "a foul sound";
-    EXPECT_GT(heard(beforeBout, long(r.size()), {101, 102, 103, 104, 105, 106}), 0.8)
+    EXPECT_GT(heard(beforeFoul, beforeBout, {kSoundSadTrombone, kSoundSlideWhistle, kSoundBuzzer}), 0.8) << "a foul sound";
+    EXPECT_GT(heard(beforeBout, long(r.size()), {kSoundHeadBlownOff, kSoundBodyHit, kSoundBodyHitRare, kSoundFaceHit,
+                                                 kSoundElectricBurst, kSoundThrownBack}), 0.8)
         << "the first sound after the foul's is a result sound";
 }
 

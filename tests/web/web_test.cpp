@@ -16,6 +16,7 @@
 
 #include "likeness.h"
 #include "pulse_server.h"
+#include "sound/sound_ids.h"
 #include "window/menu.h"
 
 #include <QCryptographicHash>
@@ -50,15 +51,16 @@ protected:
         return game->waitFor([=](const QImage &s) { return Shows(s, banner); }, ms) >= 0;
     }
     // The state a menu item shows: its check mark, and whether it is grayed.
-    QString mark(int id) {
+    static int id(MenuItem item) { return MenuEntryOf(item).id; }
+    QString mark(MenuItem item) {
         return web.run("return getComputedStyle(document.querySelector('[data-id=\"' + arguments[0] + '\"]'), '::before').content;",
-                       {id}).toString();
+                       {id(item)}).toString();
     }
-    bool grayed(int id) {
+    bool grayed(MenuItem item) {
         return web.run("const el = document.querySelector('[data-id=\"' + arguments[0] + '\"]');"
-                       "return getComputedStyle(el).color !== getComputedStyle(el.parentElement).color;", {id}).toBool();
+                       "return getComputedStyle(el).color !== getComputedStyle(el.parentElement).color;", {id(item)}).toBool();
     }
-    QString item(int id) { return QString("[data-id=\"%1\"]").arg(id); }
+    QString item(MenuItem item) { return QString("[data-id=\"%1\"]").arg(id(item)); }
     QString title(int n) { return QString("#menubar .menu:nth-child(%1) .title").arg(n); }
     bool menuOpen(int n) {
         return web.run("return !document.querySelector(arguments[0]).nextElementSibling.hidden;", {title(n)}).toBool();
@@ -99,37 +101,37 @@ TEST_F(WebPage, TheMenuBarIsTheMenuTable) {
 
 TEST_F(WebPage, TheMenusWorkByMouseAndByKeys) {
     open();
-    EXPECT_EQ(mark(15), "\"✓\"") << "人対人 is checked at start-up";
-    EXPECT_EQ(mark(16), "\"\"");
+    EXPECT_EQ(mark(MenuItem::HumanVsHuman), "\"✓\"") << "人対人 is checked at start-up";
+    EXPECT_EQ(mark(MenuItem::HumanVsMachine), "\"\"");
     // By mouse: 対戦相手, then 人対機械.
     web.click(web.centreOf(title(2)), 1);
     ASSERT_TRUE(menuOpen(2)) << "a click opens the menu";
-    web.click(web.centreOf(item(16)), 1);
+    web.click(web.centreOf(item(MenuItem::HumanVsMachine)), 1);
     EXPECT_FALSE(menuOpen(2)) << "choosing an item closes it";
-    EXPECT_EQ(mark(15), "\"\"");
-    EXPECT_EQ(mark(16), "\"✓\"");
+    EXPECT_EQ(mark(MenuItem::HumanVsHuman), "\"\"");
+    EXPECT_EQ(mark(MenuItem::HumanVsMachine), "\"✓\"");
     // A bout against the machine, started from the menu: スタート is grayed
     // while it runs, and a click on it does nothing.
     web.click(web.centreOf(title(1)), 1);
-    web.click(web.centreOf(item(12)), 1);
+    web.click(web.centreOf(item(MenuItem::Start)), 1);
     ASSERT_TRUE(shows("ready.bmp")) << "スタート starts a bout";
     web.click(web.centreOf(title(1)), 1);
-    EXPECT_TRUE(grayed(12)) << "スタート is grayed during the bout";
-    EXPECT_FALSE(grayed(13));
-    web.click(web.centreOf(item(12)), 1);
+    EXPECT_TRUE(grayed(MenuItem::Start)) << "スタート is grayed during the bout";
+    EXPECT_FALSE(grayed(MenuItem::Quit));
+    web.click(web.centreOf(item(MenuItem::Start)), 1);
     EXPECT_TRUE(menuOpen(1)) << "a grayed item is not chosen";
     web.key("Escape");
     EXPECT_FALSE(menuOpen(1)) << "Escape closes the menu";
     ASSERT_TRUE(shows("win2p.bmp", 15000)) << "the machine wins when nobody fires";
-    EXPECT_FALSE(grayed(12)) << "スタート again after the bout";
+    EXPECT_FALSE(grayed(MenuItem::Start)) << "スタート again after the bout";
     // By keys, as on a desktop: F10, Right to 対戦相手, Down to 人対人, Enter.
     web.key("F10");
     web.key("Right");
     web.key("Down");
     EXPECT_TRUE(menuOpen(2));
     web.key("Return");
-    EXPECT_EQ(mark(15), "\"✓\"") << "人対人 chosen by keys";
-    EXPECT_EQ(mark(16), "\"\"");
+    EXPECT_EQ(mark(MenuItem::HumanVsHuman), "\"✓\"") << "人対人 chosen by keys";
+    EXPECT_EQ(mark(MenuItem::HumanVsMachine), "\"\"");
     // And the keys reach the game again: Shift during Ready? is 1P's foul.
     web.key("ctrl+s");
     ASSERT_TRUE(shows("ready.bmp"));
@@ -143,7 +145,7 @@ TEST_F(WebPage, OnAPhoneTheMenusAndBothHalvesOfTheStageAreTapped) {
     open();
     const auto tapStart = [&] {
         web.tap(web.centreOf(title(1)));
-        web.tap(web.centreOf(item(12)));
+        web.tap(web.centreOf(item(MenuItem::Start)));
         return shows("ready.bmp");
     };
     const QRect stage = web.rectOf("#stage");
@@ -171,7 +173,7 @@ TEST_F(WebPage, TheBoxesShowTheirTextsLineByLineWhileTheBoutGoesOn) {
         return out;
     };
     web.click(web.centreOf(title(3)), 1);
-    web.click(web.centreOf(item(19)), 1);
+    web.click(web.centreOf(item(MenuItem::Keys)), 1);
     ASSERT_TRUE(web.hasWindow("キー操作"));
     EXPECT_EQ(lines(), (QStringList{"＜キー操作＞", "１Ｐ：Ｓｈｉｆｔ", "２Ｐ：\u3000\u3000→", "で撃ちます。"}));
     web.key("Return");
@@ -265,11 +267,11 @@ TEST_F(WebPage, ItLoadsOnlyItsOwnFilesRefusesEveryOtherAndLogsNoError) {
 // the item, and the game stops with a box that says so; nothing of it runs on.
 TEST_F(WebPage, AFailedOperationShowsABoxAndStopsTheGame) {
     open();
-    web.run("document.querySelector('[data-id=\"12\"]').remove();");
+    web.run("document.querySelector(arguments[0]).remove();", {item(MenuItem::Start)});
     web.key("ctrl+s");
     EXPECT_EQ(web.run("const d = document.getElementById('box'); return d.open ? document.getElementById('box-title').textContent"
                       " + ': ' + document.getElementById('box-text').textContent : 'no box';").toString(),
-              "TARVO: Enabled: no menu item 12");
+              QString("TARVO: Enabled: no menu item %1").arg(id(MenuItem::Start)));
     web.key("Return");
     EXPECT_FALSE(web.hasWindow("TARVO")) << "the game's window is gone";
     EXPECT_EQ(web.run("return document.getElementById('stopped').hidden").toBool(), false) << "the page says it stopped";
@@ -387,7 +389,7 @@ TEST_F(WebPage, EachOfTheNineSoundsIsHeard) {
     SoundServer::Recording rec(server, clock);
     ASSERT_TRUE(rec.waitUntilDelivering()) << "the monitor records nothing";
     std::vector<long> starts;
-    for (int id = 101; id <= 109; ++id) {
+    for (int id : kSoundIds) {
         const Bytes wav = sound(id);
         const auto layout = ParseWavImage(wav.data(), wav.size());
         ASSERT_TRUE(layout);
@@ -401,15 +403,15 @@ TEST_F(WebPage, EachOfTheNineSoundsIsHeard) {
     }
     starts.push_back(rec.samplesSoFar());
     const Bytes r = rec.stop();
-    for (int id = 101; id <= 109; ++id) {
-        const size_t k = size_t(id - 101);
+    for (size_t k = 0; k < std::size(kSoundIds); ++k) {
+        const int id = kSoundIds[k];
         const long first = AudibleSpan(r, 3, starts[k], starts[k + 1]).first;
         EXPECT_GE(first, 0) << id << " was not heard";
         if (first < 0) continue;
         const Bytes part(r.begin(), r.begin() + starts[k + 1]); // nothing of the next sound
         // Like this sound, and more like it than like any other.
         std::map<double, int> likes;
-        for (int other = 101; other <= 109; ++other)
+        for (int other : kSoundIds)
             likes[bestLikeness(part, first, sound(other), 4000, long(web.skipsAtStartMs()) * 22050 / 1000)] = other;
         const auto [like, most] = *likes.rbegin();
         std::printf("[ %s ] %d heard, most like %d, likeness %.3f\n", qgetenv("TARVO_BROWSER").constData(), id, most, like);

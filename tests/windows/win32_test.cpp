@@ -3,7 +3,7 @@
 // the Windows API shows, the system's message box with its text and the
 // loop it runs, and what the program does when an operation fails.
 #include "dialogs/dialogs.h"
-#include "window/windows/form1.h"
+#include "window/windows/form1_windows.h"
 #include "window/menu.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "media.h"
+#include "mkmedia.h"
 
 #include <QFontDatabase>
 #include <QPainter>

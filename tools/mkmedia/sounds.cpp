@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "media.h"
+#include "mkmedia.h"
+#include "sound/sound_ids.h"
 
 #include <algorithm>
 #include <cmath>
@@ -285,9 +286,11 @@ Buffer sound109(size_t n) { // foul: the quiz-show buzzer, twice, the second lon
 
 struct Entry { int id; uint32_t samples; uint32_t fileSize; Buffer (*make)(size_t); };
 const Entry kBank[] = {
-    {101, 34400, 34460, sound101}, {102, 13230, 13288, sound102}, {103, 22050, 22108, sound103},
-    {104, 8820, 8880, sound104},   {105, 17640, 17700, sound105}, {106, 15435, 15496, sound106},
-    {107, 24255, 24316, sound107}, {108, 30870, 30928, sound108}, {109, 30870, 30928, sound109},
+    {tarvo::kSoundHeadBlownOff, 34400, 34460, sound101},  {tarvo::kSoundBodyHit, 13230, 13288, sound102},
+    {tarvo::kSoundBodyHitRare, 22050, 22108, sound103},   {tarvo::kSoundFaceHit, 8820, 8880, sound104},
+    {tarvo::kSoundElectricBurst, 17640, 17700, sound105}, {tarvo::kSoundThrownBack, 15435, 15496, sound106},
+    {tarvo::kSoundSadTrombone, 24255, 24316, sound107},   {tarvo::kSoundSlideWhistle, 30870, 30928, sound108},
+    {tarvo::kSoundBuzzer, 30870, 30928, sound109},
 };
 
 // Keeps every peak inside the byte: straight up to 0.7, then a soft knee

@@ -233,7 +233,7 @@ var TarvoPage = (function () {
     if (stopped || box.open) return;
     if (open >= 0 || barActive) leaveMenus();
     const r = canvas.getBoundingClientRect();
-    const [code, mask] = e.clientX - r.left < r.width / 2 ? keys.tap1P : keys.tap2P;
+    const [code, mask] = e.clientX - r.left < r.width / 2 ? keys.trigger1P : keys.trigger2P;
     game.key(code, mask);
   });
 

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "pulse_player.h"
+#include "pulse_player_linux.h"
+
+#include "library_linux.h"
 
 #include "formats/wav_image.h"
 
 #include <pulse/pulseaudio.h>
 
-#include <dlfcn.h>
 #include <sys/eventfd.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -44,18 +45,12 @@ struct Pulse {
 // The library's functions, or nullptr where it cannot be had (the game then
 // plays on in silence). Opened once, and kept open for the program's life.
 const Pulse *OpenPulse() {
-    static const Pulse *const opened = []() -> const Pulse * {
-        void *library = dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!library) return nullptr;
-        static Pulse pulse;
-        bool all = true;
-#define TARVO_LOAD(name)                                                                                           \
-    pulse.name = reinterpret_cast<decltype(pulse.name)>(dlsym(library, #name));                                   \
-    all = all && pulse.name != nullptr;
+    static Pulse pulse;
+    static const Pulse *const opened = OpenLibrary("libpulse.so.0", pulse, [](Pulse &p, auto find) {
+#define TARVO_LOAD(name) find(p.name, #name);
         TARVO_PULSE_FUNCTIONS(TARVO_LOAD)
 #undef TARVO_LOAD
-        return all ? &pulse : nullptr;
-    }();
+    });
     return opened;
 }
 

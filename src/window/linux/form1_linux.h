@@ -6,7 +6,7 @@
 
 #include "duel/duel.h"
 #include "platform/platform.h"
-#include "pulse_player.h"
+#include "pulse_player_linux.h"
 
 #include <QImage>
 #include <QMainWindow>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "menu_bar.h"
+#include "menu_bar_windows.h"
 
 #include "window/menu.h"
 
@@ -31,12 +31,12 @@ bool BuildMenuBar(MenuBar &out) {
         const UINT flags = MF_STRING | (e.checked ? MF_CHECKED : 0);
         if (!AppendMenuW(menus[size_t(e.title)], flags, UINT_PTR(e.id), reinterpret_cast<const wchar_t *>(caption.c_str())))
             return false;
-        if (e.key) {
+        if (e.shortcut.key) {
             BYTE virt = FVIRTKEY;
-            if (e.mask & kMaskShift) virt |= FSHIFT;
-            if (e.mask & kMaskCtrl) virt |= FCONTROL;
-            if (e.mask & kMaskAlt) virt |= FALT;
-            keys.push_back(ACCEL{virt, WORD(e.key), WORD(e.id)});
+            if (e.shortcut.mask & kMaskShift) virt |= FSHIFT;
+            if (e.shortcut.mask & kMaskCtrl) virt |= FCONTROL;
+            if (e.shortcut.mask & kMaskAlt) virt |= FALT;
+            keys.push_back(ACCEL{virt, WORD(e.shortcut.key), WORD(e.id)});
         }
     }
     for (size_t i = 0; i < menus.size(); ++i)

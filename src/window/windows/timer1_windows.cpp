@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "timer1.h"
+#include "timer1_windows.h"
+
+#include "locked_windows.h"
 
 #include <mmsystem.h>
 
@@ -10,16 +12,6 @@
 #endif
 
 namespace tarvo::on_windows {
-
-namespace {
-
-struct Locked {
-    explicit Locked(SRWLOCK &l) : lock(l) { AcquireSRWLockExclusive(&lock); }
-    ~Locked() { ReleaseSRWLockExclusive(&lock); }
-    SRWLOCK &lock;
-};
-
-} // namespace
 
 bool Timer1::start(HWND window, UINT message) {
     window_ = window;

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "keys.h"
+#include "key_mapping_linux.h"
 
-#include "duel/duel.h"
-#include "window/keys.h"
+#include "platform/key_codes.h"
 
 namespace tarvo::on_linux {
 

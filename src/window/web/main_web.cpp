@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // TARVO in a browser: the window, made once the page has loaded, and the
 // events the page hands it (keys, menu commands, Timer1's ticks).
-#include "form1.h"
+#include "form1_web.h"
 
 #include <emscripten.h>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "form1.h"
+#include "form1_linux.h"
 
-#include "keys.h"
-#include "menu_bar.h"
-#include "title_strip.h"
+#include "key_mapping_linux.h"
+#include "menu_bar_linux.h"
+#include "title_strip_linux.h"
 #include "window/media_table.h"
 #include "window/menu.h"
 

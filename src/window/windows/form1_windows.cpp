@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "form1.h"
+#include "form1_windows.h"
 
-#include "menu_bar.h"
-#include "resource.h"
+#include "menu_bar_windows.h"
+#include "resource_windows.h"
 #include "window/media_table.h"
 #include "window/menu.h"
 
@@ -269,7 +269,7 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Form1::command(int id) {
-    if (const MenuEntry *e = MenuEntryWithId(id)) Choose(e->item, duel_, *this);
+    if (const MenuEntry *e = MenuEntryWithId(id)) Choose(*e->item, duel_, *this);
 }
 
 void Form1::keyDown(WPARAM key) {

@@ -30,7 +30,7 @@ QImage makeIcon(int size = 32);
 // width that every such shape leaves whole.
 QImage makeTile(int size);
 
-// One WAV file (8-bit mono 22050 Hz) for each sound id 101..109.
+// The WAV file (8-bit mono 22050 Hz) of each of the game's sounds, by id.
 QByteArray makeSound(int id);
 
 // A labelled contact sheet of every banner and cell at 4x, nearest-neighbour.

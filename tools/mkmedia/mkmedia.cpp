@@ -4,7 +4,8 @@
 // The same fonts give the same bytes on every run.
 #include "bmp8.h"
 #include "ico.h"
-#include "media.h"
+#include "mkmedia.h"
+#include "sound/sound_ids.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -83,7 +84,7 @@ int main(int argc, char **argv) {
     ok &= write(out.filePath("tarvo.ico"), mkmedia::encodeIco({mkmedia::makeIcon(16), icon8, icon, mkmedia::makeIcon(48)},
                                                               png(mkmedia::makeIcon(256))));
 
-    for (int id = 101; id <= 109; ++id) ok &= write(out.filePath(QString::number(id) + ".wav"), mkmedia::makeSound(id));
+    for (int id : tarvo::kSoundIds) ok &= write(out.filePath(QString::number(id) + ".wav"), mkmedia::makeSound(id));
 
     const int s = int(args.indexOf("--sheet"));
     if (s > 0 && s + 1 < args.size()) {

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "sound_player.h"
+#include "sound_player_windows.h"
+
+#include "locked_windows.h"
 
 #include <mmsystem.h>
 
@@ -7,16 +9,6 @@
 #include <utility>
 
 namespace tarvo::on_windows {
-
-namespace {
-
-struct Locked {
-    explicit Locked(SRWLOCK &l) : lock(l) { AcquireSRWLockExclusive(&lock); }
-    ~Locked() { ReleaseSRWLockExclusive(&lock); }
-    SRWLOCK &lock;
-};
-
-} // namespace
 
 bool SoundPlayer::start() {
     thread_ = CreateThread(nullptr, 0, &SoundPlayer::run, this, 0, nullptr);

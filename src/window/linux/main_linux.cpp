@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "form1.h"
+#include "form1_linux.h"
 
 #include <QApplication>
 

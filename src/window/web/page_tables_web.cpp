@@ -5,9 +5,10 @@
 //    shows its menu bar as soon as its first bytes arrive, before the game's
 //    WebAssembly has, and never moves the stage down when it comes;
 //  - "keys": the browser's key names with the key codes the duel reads, the
-//    modifier bits, and what a tap on either half of the stage stands for.
+//    modifier bits, and the players' triggers, which a tap on either half of
+//    the stage stands for.
 // publish.js puts both into index.html.
-#include "window/keys.h"
+#include "platform/key_codes.h"
 #include "window/menu.h"
 
 #include <cstdio>
@@ -91,7 +92,7 @@ std::string MenuBar() {
             out += "<div class=\"item\" role=\"" + std::string(radio ? "menuitemradio" : "menuitem") + "\" data-id=\"" +
                    std::to_string(e.id) + "\" aria-disabled=\"false\"";
             if (radio) out += std::string(" aria-checked=\"") + (e.checked ? "true" : "false") + "\"";
-            if (e.key) out += " data-key=\"" + std::to_string(e.key) + "\" data-mask=\"" + std::to_string(e.mask) + "\"";
+            if (e.shortcut.key) out += " data-key=\"" + std::to_string(e.shortcut.key) + "\" data-mask=\"" + std::to_string(e.shortcut.mask) + "\"";
             out += " tabindex=\"-1\"><span>" + Html(Utf8(e.caption)) + "</span>";
             if (e.keyText) out += "<span class=\"key\">" + Html(Utf8(e.keyText)) + "</span>";
             out += "</div>";
@@ -114,9 +115,9 @@ std::string KeyNames() {
 #undef TARVO_BROWSER_KEY
     add("AltGraph", 18); // the browser's own names for keys above
     add("OS", 91);
-    for (int i = 0; i < 26; ++i) add(std::string("Key") + char('A' + i), tarvo::kKeyA + i);
+    for (char c = 'A'; c <= 'Z'; ++c) add(std::string("Key") + c, tarvo::LetterKey(c));
     for (int i = 0; i < 10; ++i) add(std::string("Digit") + char('0' + i), tarvo::kKey0 + i);
-    for (int i = 0; i < tarvo::kFunctionKeys; ++i) add("F" + std::to_string(i + 1), tarvo::kKeyF1 + i);
+    for (int n = 1; n <= tarvo::kFunctionKeys; ++n) add("F" + std::to_string(n), tarvo::FunctionKey(n));
     return "{" + out + "}";
 }
 
@@ -125,7 +126,7 @@ std::string KeyNames() {
 int main() {
     using namespace tarvo;
     std::printf("{\"menu\":%s,\n\"keys\":{\"names\":%s,\"shift\":%d,\"ctrl\":%d,\"alt\":%d,"
-                "\"tap1P\":[%d,%d],\"tap2P\":[%d,%d]}}\n",
-                Json(MenuBar()).c_str(), KeyNames().c_str(), kMaskShift, kMaskCtrl, kMaskAlt, 16, kMaskShift, kKeyRight, 0);
+                "\"trigger1P\":[%d,%d],\"trigger2P\":[%d,%d]}}\n",
+                Json(MenuBar()).c_str(), KeyNames().c_str(), kMaskShift, kMaskCtrl, kMaskAlt, kTrigger1P.key, kTrigger1P.mask, kTrigger2P.key, kTrigger2P.mask);
     return 0;
 }

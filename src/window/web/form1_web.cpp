@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "form1.h"
+#include "form1_web.h"
 
 #include "formats/wav_image.h"
-#include "media.h"
+#include "media_web.h"
 #include "window/media_table.h"
 #include "window/menu.h"
 
@@ -56,7 +56,7 @@ std::unique_ptr<BmpImage> Form1::loadPicture(const char *name) {
 }
 
 void Form1::Command(int id) {
-    if (const MenuEntry *e = MenuEntryWithId(id)) Choose(e->item, duel_, *this);
+    if (const MenuEntry *e = MenuEntryWithId(id)) Choose(*e->item, duel_, *this);
 }
 
 void Form1::present() {

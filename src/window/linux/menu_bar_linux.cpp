@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "menu_bar.h"
+#include "menu_bar_linux.h"
 
-#include "keys.h"
+#include "key_mapping_linux.h"
 #include "window/menu.h"
 
 #include <vector>
@@ -19,20 +19,20 @@ std::map<MenuItem, QAction *> BuildMenuBar(QMenuBar *bar, std::function<void(Men
             continue;
         }
         QAction *a = menu->addAction(QString::fromUtf16(e.caption));
-        QObject::connect(a, &QAction::triggered, bar, [chosen, item = e.item] { chosen(item); });
-        if (e.key) {
+        QObject::connect(a, &QAction::triggered, bar, [chosen, item = *e.item] { chosen(item); });
+        if (e.shortcut.key) {
             int modifiers = 0;
-            if (e.mask & kMaskShift) modifiers |= Qt::SHIFT;
-            if (e.mask & kMaskCtrl) modifiers |= Qt::CTRL;
-            if (e.mask & kMaskAlt) modifiers |= Qt::ALT;
-            a->setShortcut(QKeySequence(modifiers | QtKeyOf(e.key)));
+            if (e.shortcut.mask & kMaskShift) modifiers |= Qt::SHIFT;
+            if (e.shortcut.mask & kMaskCtrl) modifiers |= Qt::CTRL;
+            if (e.shortcut.mask & kMaskAlt) modifiers |= Qt::ALT;
+            a->setShortcut(QKeySequence(modifiers | QtKeyOf(e.shortcut.key)));
         }
         a->setShortcutContext(Qt::WindowShortcut);
         if (e.kind == MenuEntry::Radio) {
             a->setCheckable(true);
             a->setChecked(e.checked);
         }
-        actions[e.item] = a;
+        actions[*e.item] = a;
     }
     return actions;
 }

@@ -6,8 +6,8 @@
 
 #include "duel/duel.h"
 #include "platform/platform.h"
-#include "sound_player.h"
-#include "timer1.h"
+#include "sound_player_windows.h"
+#include "timer1_windows.h"
 
 #include <windows.h>
 // The platform's box is Platform::MessageBox; the system's is MessageBoxW.

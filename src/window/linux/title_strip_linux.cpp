@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "title_strip.h"
+#include "title_strip_linux.h"
+
+#include "library_linux.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -8,7 +10,6 @@
 
 #include <wayland-client.h>
 
-#include <dlfcn.h>
 
 #include <cstring>
 
@@ -33,19 +34,13 @@ struct Wayland {
 // The library's functions, or nullptr where it cannot be had. Opened once,
 // and kept open for the program's life.
 const Wayland *OpenWayland() {
-    static const Wayland *const opened = []() -> const Wayland * {
-        void *library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!library) return nullptr;
-        static Wayland wl;
-        bool all = true;
-#define TARVO_LOAD(name)                                                                                           \
-    wl.name = reinterpret_cast<decltype(wl.name)>(dlsym(library, #name));                                         \
-    all = all && wl.name != nullptr;
+    static Wayland wayland;
+    static const Wayland *const opened = OpenLibrary("libwayland-client.so.0", wayland, [](Wayland &wl, auto find) {
+#define TARVO_LOAD(name) find(wl.name, #name);
         TARVO_WAYLAND_FUNCTIONS(TARVO_LOAD)
 #undef TARVO_LOAD
-        wl.registryInterface = static_cast<const wl_interface *>(dlsym(library, "wl_registry_interface"));
-        return all && wl.registryInterface ? &wl : nullptr;
-    }();
+        find(wl.registryInterface, "wl_registry_interface");
+    });
     return opened;
 }
 

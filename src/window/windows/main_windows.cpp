@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // TARVO for Windows: the window, then its events until it is closed.
-#include "form1.h"
+#include "form1_windows.h"
 
 #include <cstdio>
 #include <exception>
