@@ -13,61 +13,37 @@
 // sway.
 #pragma once
 
+#include "compositor.h"
 #include "xsession.h"
-
-#include <QStandardPaths>
-#include <QTemporaryDir>
 
 namespace tarvo::testing {
 
-class Mutter : public Session {
+class Mutter : public Compositor {
 public:
-    Mutter() {
-        if (QStandardPaths::findExecutable("mutter").isEmpty() ||
-            QStandardPaths::findExecutable("dbus-run-session").isEmpty()) {
-            error_ = "mutter or dbus-run-session is not installed (./test installs mutter and dbus-daemon)";
-            return;
-        }
+    Mutter() : Compositor("mutter", {"mutter", "dbus-run-session"}, "mutter and dbus-daemon") {
+        if (!ok()) return;
         if (!x_.ok()) {
             error_ = x_.error();
             return;
         }
-        if (!server_dir_.isValid() || !client_dir_.isValid()) {
-            error_ = "no temporary folder";
-            return;
-        }
-        const QString dir = server_dir_.path();
-        if (error_ = Unprivileged(mutter_, dir); !error_.isEmpty()) return;
-        QProcessEnvironment env;
-        env.insert("PATH", QProcessEnvironment::systemEnvironment().value("PATH", "/usr/bin:/bin"));
-        env.insert("HOME", dir);
-        env.insert("XDG_RUNTIME_DIR", dir);
-        env.insert("DISPLAY", x_.display());
         // GNOME's settings from a file of our own: no animations, whose windows
         // shrinking away or growing in would be taken for the game's.
-        QDir(dir).mkpath("config/glib-2.0/settings");
-        QFile settings(server_dir_.filePath("config/glib-2.0/settings/keyfile"));
+        QDir(dir()).mkpath("config/glib-2.0/settings");
+        QFile settings(filePath("config/glib-2.0/settings/keyfile"));
         if (!settings.open(QIODevice::WriteOnly) ||
             settings.write("[org/gnome/desktop/interface]\nenable-animations=false\n") < 0) {
             error_ = "cannot write mutter's settings";
             return;
         }
         settings.close();
-        env.insert("XDG_CONFIG_HOME", server_dir_.filePath("config"));
+        QProcessEnvironment env;
+        env.insert("DISPLAY", x_.display());
+        env.insert("XDG_CONFIG_HOME", filePath("config"));
         env.insert("GSETTINGS_BACKEND", "keyfile");
         env.insert("MUTTER_DEBUG_DUMMY_MODE_SPECS", "640x480");
-        mutter_.setProcessEnvironment(env);
-        mutter_.setWorkingDirectory(dir);
-        mutter_.setProcessChannelMode(QProcess::MergedChannels);
-        mutter_.setStandardOutputFile(server_dir_.filePath("mutter.log"));
-        // Mutter wants a session bus of its own.
-        mutter_.start("dbus-run-session", {"--", "mutter", "--nested", "--wayland", "--no-x11",
-                                           "--wayland-display=wayland-tarvo"});
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 15000 && mutter_.state() != QProcess::NotRunning && desktop_.isNull()) {
-            QThread::msleep(50);
-            if (!QFile::exists(server_dir_.filePath("wayland-tarvo")) || !x_.findWindow("mutter")) continue;
+        socket_ = filePath("wayland-tarvo");
+        const auto drawn = [&] {
+            if (!QFile::exists(socket_) || !x_.findWindow("mutter")) return false;
             // Its pointer rests in the corner, out of the way; the keyboard
             // follows the pointer into mutter's window. The desktop is drawn
             // once the screen is no longer black and stays as it is for a
@@ -81,35 +57,19 @@ public:
                 first = now;
                 if (same == 3) desktop_ = first;
             }
-        }
-        if (desktop_.isNull()) {
-            QFile log(server_dir_.filePath("mutter.log"));
-            log.open(QIODevice::ReadOnly);
-            error_ = "mutter did not start; its log ends:\n" + QString::fromLocal8Bit(log.readAll().right(2000));
-        }
+            return !desktop_.isNull();
+        };
+        // Mutter wants a session bus of its own.
+        start({"dbus-run-session", "--", "mutter", "--nested", "--wayland", "--no-x11", "--wayland-display=wayland-tarvo"},
+              env, drawn, 15000, 50, "mutter did not start");
     }
-    ~Mutter() override {
-        if (const pid_t group = pid_t(mutter_.processId()); mutter_.state() != QProcess::NotRunning && group > 0) {
-            ::kill(-group, SIGTERM); // its bus too
-            if (!mutter_.waitForFinished(5000)) ::kill(-group, SIGKILL);
-            mutter_.waitForFinished(1000);
-            // Mutter itself ends a moment later and takes its socket away;
-            // the runtime folder is removed after that.
-            for (int i = 0; i < 100 && QFile::exists(server_dir_.filePath("wayland-tarvo")); ++i) QThread::msleep(20);
-        }
-    }
-    bool ok() const override { return error_.isEmpty(); }
-    QString error() const override { return error_; }
+    ~Mutter() override { stop(); } // before the Xvfb it is shown in
     // Before a game starts, the last one's window is off the screen: mutter
     // puts the new window where the old one was, and a picture of the old
     // one that mutter has not yet redrawn (under load) passed for it.
     void prepare(QProcessEnvironment &env) const override {
         for (int i = 0; i < 250 && placeIn(x_.screen()).isValid(); ++i) QThread::msleep(20);
-        env.insert("WAYLAND_DISPLAY", server_dir_.filePath("wayland-tarvo"));
-        env.insert("QT_QPA_PLATFORM", "wayland");
-        env.insert("XDG_RUNTIME_DIR", client_dir_.path());
-        env.remove("DISPLAY");
-        env.remove("QT_SCALE_FACTOR");
+        Compositor::prepare(env);
     }
     void key(const QString &keys) override { x_.key(keys); }
     bool hasWindow(const QString &title) override { return place(title).isValid(); }
@@ -131,11 +91,7 @@ public:
         case Twice:
             return "this session shows the game at scale 1 only: it sets no scale on mutter's output or on the game";
         case AppId: return "mutter does not tell a window's application id";
-        case Heard: return HeardUnderX11();
-        case Touch:
-        case NarrowPage:
-        case Installable: return NoBrowser();
-        default: return {};
+        default: return Compositor::whyNot(a);
         }
     }
     QRect place(const QString &) override { return placeIn(x_.screen()); }
@@ -167,11 +123,7 @@ private:
         return r;
     }
     mutable Xvfb x_; // pictures are taken in prepare() too
-    QTemporaryDir server_dir_{QDir::tempPath() + "/tarvo-mutter-XXXXXX"};
-    QTemporaryDir client_dir_{QDir::tempPath() + "/tarvo-client-XXXXXX"};
-    QProcess mutter_;
     QImage desktop_;
-    QString error_;
 };
 
 } // namespace tarvo::testing

@@ -4,8 +4,9 @@
 //  - where the game is shown, a Session: a display with a keyboard and a way
 //    to look at the screen. X11 (Xvfb, XTest: xsession.h), Wayland (sway, a
 //    virtual keyboard, grim: wlsession.h), GNOME (mutter nested in Xvfb:
-//    gnomesession.h) and a browser (Chromium, Firefox or WebKitGTK through
-//    their drivers: websession.h);
+//    gnomesession.h; the two compositors start alike: compositor.h) and a
+//    browser (Chromium, Firefox or WebKitGTK through their drivers:
+//    websession.h);
 //  - what is started there, a Launcher: the Linux program (NativeProgram,
 //    below), the Windows program under Wine on Xvfb (WineProgram:
 //    wineprogram.h), the page in the browser (Page: websession.h).
@@ -22,12 +23,6 @@
 #include <QString>
 #include <QThread>
 
-#include <grp.h>
-#include <pwd.h>
-#include <sys/prctl.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -93,11 +88,10 @@ public:
     virtual std::unique_ptr<Launcher> launcherFor(const QString &program, const QStringList &prefix);
 
 protected:
-    // What the sessions that are no browser answer for a page's abilities.
-    static QString NoBrowser() { return "only a page in a browser has that"; }
-    // What the Wayland sessions answer for Heard.
-    static QString HeardUnderX11() {
-        return "what the Linux program plays does not depend on the display server: it is heard under X11 (play_x11)";
+    // What the sessions that are no browser answer for a page's abilities
+    // (and for the others, empty).
+    static QString NoBrowser(Ability a) {
+        return a == Touch || a == NarrowPage || a == Installable ? "only a page in a browser has that" : QString();
     }
 };
 
@@ -143,28 +137,6 @@ private:
 
 inline std::unique_ptr<Launcher> Session::launcherFor(const QString &program, const QStringList &prefix) {
     return std::make_unique<NativeProgram>(program, prefix);
-}
-
-// Compositors refuse to run as root: there `server` runs as nobody, and its
-// runtime folder `dir` is handed to nobody; the machine's users stay as they
-// are. Either way it runs in a process group of its own, which ends with the
-// tests, also when they are killed. Empty when set, else why not.
-inline QString Unprivileged(QProcess &server, const QString &dir) {
-    uid_t uid = geteuid();
-    gid_t gid = getegid();
-    if (uid == 0) {
-        const passwd *nobody = getpwnam("nobody");
-        if (!nobody) return "no user nobody to run the compositor as";
-        uid = nobody->pw_uid;
-        gid = nobody->pw_gid;
-        if (chown(QFile::encodeName(dir).constData(), uid, gid) != 0) return "cannot hand " + dir + " to nobody";
-    }
-    server.setChildProcessModifier([uid, gid] {
-        setpgid(0, 0);
-        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-    });
-    return {};
 }
 
 // Under emulation (qemu-user runs the game, the compositor and its software

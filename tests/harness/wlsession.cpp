@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -124,25 +123,9 @@ struct Sway::Keyboard {
     }
 };
 
-QString Sway::fail(const QString &why) {
-    QFile log(server_dir_.filePath("sway.log"));
-    QString tail;
-    if (log.open(QIODevice::ReadOnly)) tail = QString::fromLocal8Bit(log.readAll().right(2000));
-    return error_ = why + (tail.isEmpty() ? QString() : "\nsway's log ends:\n" + tail);
-}
-
-Sway::Sway() {
-    for (const char *tool : {"sway", "swaymsg", "grim"})
-        if (QStandardPaths::findExecutable(tool).isEmpty()) {
-            error_ = QString("%1 is not installed (./test installs sway and grim)").arg(tool);
-            return;
-        }
-    if (!server_dir_.isValid() || !client_dir_.isValid()) {
-        error_ = "no temporary folder";
-        return;
-    }
-    const QString dir = server_dir_.path();
-    QFile config(server_dir_.filePath("config"));
+Sway::Sway() : Compositor("sway", {"sway", "swaymsg", "grim"}, "sway and grim") {
+    if (!ok()) return;
+    QFile config(filePath("config"));
     if (!config.open(QIODevice::WriteOnly)) {
         error_ = "cannot write sway's configuration";
         return;
@@ -150,61 +133,26 @@ Sway::Sway() {
     config.write("output HEADLESS-1 mode 640x480 position 0 0\n"
                  "xwayland disable\n");
     config.close();
-
-    if (const QString why = Unprivileged(sway_, dir); !why.isEmpty()) {
-        error_ = why;
-        return;
-    }
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env;
-    env.insert("PATH", QProcessEnvironment::systemEnvironment().value("PATH", "/usr/bin:/bin"));
-    env.insert("HOME", dir);
-    env.insert("XDG_RUNTIME_DIR", dir);
     env.insert("WLR_BACKENDS", "headless");
     env.insert("WLR_RENDERER", "pixman");
     env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
-    sway_.setProcessEnvironment(env);
-    sway_.setWorkingDirectory(dir);
-    sway_.setProcessChannelMode(QProcess::MergedChannels);
-    sway_.setStandardOutputFile(server_dir_.filePath("sway.log"));
-    sway_.start("sway", {"-c", config.fileName()});
-    if (!sway_.waitForStarted(5000)) {
-        fail("sway did not start: " + sway_.errorString());
-        return;
-    }
     // Its sockets appear in the runtime folder once it listens.
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000 && sway_.state() == QProcess::Running && (socket_.isEmpty() || ipc_.isEmpty())) {
-        QThread::msleep(20);
-        const QDir d(dir);
+    const QDir d(dir());
+    const auto listening = [&] {
         for (const QString &f : d.entryList({"wayland-*"}, QDir::System))
             if (!f.endsWith(".lock")) socket_ = d.filePath(f);
         for (const QString &f : d.entryList({"sway-ipc.*.sock"}, QDir::System)) ipc_ = d.filePath(f);
-    }
-    if (socket_.isEmpty() || ipc_.isEmpty()) {
-        fail("sway did not open its sockets");
-        return;
-    }
+        return !socket_.isEmpty() && !ipc_.isEmpty();
+    };
+    if (!start({"sway", "-c", config.fileName()}, env, listening, 10000, 20, "sway did not open its sockets")) return;
     keyboard_ = std::make_unique<Keyboard>();
     if (const QString why = keyboard_->attach(socket_); !why.isEmpty()) fail(why);
 }
 
 Sway::~Sway() {
     keyboard_.reset();
-    if (sway_.state() != QProcess::NotRunning) {
-        sway_.terminate();
-        if (!sway_.waitForFinished(5000)) sway_.kill();
-        sway_.waitForFinished(1000);
-    }
-}
-
-void Sway::prepare(QProcessEnvironment &env) const {
-    env.insert("WAYLAND_DISPLAY", socket_);
-    env.insert("QT_QPA_PLATFORM", "wayland");
-    env.insert("XDG_RUNTIME_DIR", client_dir_.path());
-    env.remove("DISPLAY");
-    env.remove("QT_SCALE_FACTOR");
+    stop();
 }
 
 QByteArray Sway::swaymsg(const QStringList &args) const {
@@ -257,14 +205,7 @@ QImage Sway::grim(const QString &geometry) const {
 }
 
 QString Sway::whyNot(Ability a) const {
-    switch (a) {
-    case OwnTitleBar: return "sway draws a window's title bar itself, not the game";
-    case Heard: return HeardUnderX11();
-    case Touch:
-    case NarrowPage:
-    case Installable: return NoBrowser();
-    default: return {};
-    }
+    return a == OwnTitleBar ? "sway draws a window's title bar itself, not the game" : Compositor::whyNot(a);
 }
 
 void Sway::setScale(int scale) {

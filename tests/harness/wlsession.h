@@ -1,28 +1,23 @@
 // SPDX-License-Identifier: MIT
 // A private Wayland compositor for the tests that play the real game: sway,
-// headless, drawing in software, in a runtime folder of its own. Keys go
-// through one virtual keyboard that stays attached from start to end (a
-// keyboard that appears only for one key press loses that press: the window
-// gets the new keyboard only after it); what is on screen is read with grim,
-// and the windows with their titles from sway's tree.
+// headless, drawing in software, in a runtime folder of its own
+// (compositor.h). Keys go through one virtual keyboard that stays attached
+// from start to end (a keyboard that appears only for one key press loses
+// that press: the window gets the new keyboard only after it); what is on
+// screen is read with grim, and the windows with their titles from sway's
+// tree.
 #pragma once
 
-#include "session.h"
-
-#include <QDir>
-#include <QTemporaryDir>
+#include "compositor.h"
 
 #include <memory>
 
 namespace tarvo::testing {
 
-class Sway : public Session {
+class Sway : public Compositor {
 public:
     Sway();
     ~Sway() override;
-    bool ok() const override { return error_.isEmpty(); }
-    QString error() const override { return error_; }
-    void prepare(QProcessEnvironment &env) const override;
     void key(const QString &keys) override;
     bool hasWindow(const QString &title) override;
     QString appId(const QString &title) override;
@@ -41,13 +36,9 @@ public:
 
 private:
     struct Keyboard;
-    QString fail(const QString &why);
     // grim's picture of a region ("x,y wxh"), or of the whole output.
     QImage grim(const QString &geometry) const;
-    QTemporaryDir server_dir_{QDir::tempPath() + "/tarvo-sway-XXXXXX"};
-    QTemporaryDir client_dir_{QDir::tempPath() + "/tarvo-client-XXXXXX"};
-    QProcess sway_;
-    QString socket_, ipc_, error_;
+    QString ipc_;
     std::unique_ptr<Keyboard> keyboard_;
     int scale_ = 1;
 };

@@ -95,15 +95,9 @@ public:
     void setScale(int scale) override { scale_ = scale; }
     int scale() const override { return scale_; }
     QString whyNot(Ability a) const override {
-        switch (a) {
-        case OwnTitleBar:
-            return "under X11 the window manager draws a window's title bar, not the game (and the tests' Xvfb has "
-                   "none)";
-        case Touch:
-        case NarrowPage:
-        case Installable: return NoBrowser();
-        default: return {};
-        }
+        return a == OwnTitleBar ? "under X11 the window manager draws a window's title bar, not the game (and the "
+                                  "tests' Xvfb has none)"
+                                : NoBrowser(a);
     }
 
     int xdotool(const QStringList &args) const {
