@@ -112,6 +112,9 @@ public:
     // Empty where what is started can do `a` (on a session that can); else
     // why not.
     virtual QString whyNot(Session::Ability) const { return {}; }
+    // What starts another program of the same platform there the same way
+    // (beside the game, as the benchmarks' floors are).
+    virtual std::unique_ptr<Launcher> another(const QString &program) const = 0;
 };
 
 // A program for this machine: the Linux game, after `prefix` (strace,
@@ -128,6 +131,9 @@ public:
         return true;
     }
     int startMs() const override { return startMs_; }
+    std::unique_ptr<Launcher> another(const QString &program) const override {
+        return std::make_unique<NativeProgram>(program, prefix_, startMs_);
+    }
 
 private:
     QString program_;

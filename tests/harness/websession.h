@@ -256,6 +256,9 @@ public:
     bool start(QProcess &proc, const QProcessEnvironment &env) override { return browser_.open(proc, env, page_); }
     void stop() override { browser_.quit(); }
     int startMs() const override { return startMs_; }
+    std::unique_ptr<Launcher> another(const QString &page) const override {
+        return std::make_unique<Page>(browser_, page, startMs_);
+    }
 
 private:
     WebSession &browser_;

@@ -10,6 +10,8 @@
 
 #include "session.h"
 
+#include <memory>
+
 namespace tarvo::testing {
 
 class WineProgram : public Launcher {
@@ -18,34 +20,19 @@ public:
     // to date, here).
     WineProgram(const Session &shownOn, const QString &exe, const QString &prefix,
                 const QString &script = QString(TARVO_HARNESS_DIR) + "/wine.sh")
-        : shownOn_(shownOn), exe_(exe), prefix_(prefix), script_(script) {
-        if (!shownOn_.ok()) {
-            error_ = "no display for Wine";
-            return;
-        }
-        // Made, or brought up to date, before the first program and its clock.
-        if (run({"wineboot", "-i"}, 180000) != 0 || run({"wineserver", "-w"}, 60000) != 0) {
-            error_ = "wineboot did not make the prefix " + prefix_;
-            return;
-        }
-        // One wine server for all the programs started, until the end (or
-        // until the dpi changes).
-        ok_ = setDpi(96);
-        if (!ok_) error_ = "cannot set Wine's dpi in " + prefix_;
-    }
-    ~WineProgram() override { run({"wineserver", "-k"}, 10000); }
+        : prefix_(std::make_shared<Prefix>(shownOn, prefix, script)), exe_(exe) {}
 
-    bool ok() const override { return ok_; }
-    QString error() const override { return error_; }
+    bool ok() const override { return prefix_->error.isEmpty(); }
+    QString error() const override { return prefix_->error; }
     // At the session's scale; Wine takes a few seconds more to start.
     bool start(QProcess &proc, const QProcessEnvironment &env) override {
-        if (const int scale = shownOn_.scale(); scale != scale_) {
-            if (!setDpi(96 * scale)) return false;
-            scale_ = scale;
+        if (const int scale = prefix_->shownOn.scale(); scale != prefix_->scale) {
+            if (!prefix_->setDpi(96 * scale)) return false;
+            prefix_->scale = scale;
         }
         proc.setProcessEnvironment(env);
         proc.setProcessChannelMode(QProcess::MergedChannels);
-        proc.start(script_, {prefix_, "wine", exe_});
+        proc.start(prefix_->script, {prefix_->path, "wine", exe_});
         return true;
     }
     int startMs() const override { return 60000; }
@@ -55,40 +42,70 @@ public:
                    "one";
         return {};
     }
+    // Another Windows program in the same prefix, served by the same Wine server.
+    std::unique_ptr<Launcher> another(const QString &exe) const override {
+        return std::unique_ptr<Launcher>(new WineProgram(prefix_, exe));
+    }
 
-    // Runs a command in the prefix's environment; its exit code, or -1.
-    int run(const QStringList &command, int ms) const {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        shownOn_.prepare(env);
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(script_, QStringList{prefix_} + command);
-        if (!p.waitForFinished(ms)) {
-            p.kill();
-            p.waitForFinished();
-            return -1;
-        }
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    // Runs a command in the prefix's environment; its exit code, or -1. What
+    // it writes to its standard output goes to `output`, if given.
+    int run(const QStringList &command, int ms, QString *output = nullptr) const {
+        return prefix_->run(command, ms, output);
     }
 
 private:
-    // Windows' display setting, as its control panel writes it. Newer Wine
-    // reads it when its server starts, as Windows at sign-in: the server
-    // starts anew with it.
-    bool setDpi(int dpi) const {
-        const bool set = run({"wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
-                              "REG_DWORD", "/d", QString::number(dpi), "/f"}, 60000) == 0;
-        run({"wineserver", "-k"}, 10000);
-        run({"wineserver", "-w"}, 10000);
-        run({"wineserver", "-p"}, 10000);
-        return set;
-    }
-    const Session &shownOn_;
-    QString exe_, prefix_, script_, error_;
-    bool ok_ = false;
-    int scale_ = 1; // the dpi's
+    // The prefix, and the one Wine server for all the programs started in it
+    // until the last of them is gone (or until the dpi changes).
+    struct Prefix {
+        Prefix(const Session &shownOn, const QString &path, const QString &script)
+            : shownOn(shownOn), path(path), script(script) {
+            if (!shownOn.ok()) {
+                error = "no display for Wine";
+                return;
+            }
+            // Made, or brought up to date, before the first program and its clock.
+            if (run({"wineboot", "-i"}, 180000) != 0 || run({"wineserver", "-w"}, 60000) != 0) {
+                error = "wineboot did not make the prefix " + path;
+                return;
+            }
+            if (!setDpi(96)) error = "cannot set Wine's dpi in " + path;
+        }
+        ~Prefix() { run({"wineserver", "-k"}, 10000); }
+        int run(const QStringList &command, int ms, QString *output = nullptr) const {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            shownOn.prepare(env);
+            p.setProcessEnvironment(env);
+            p.setStandardErrorFile(QProcess::nullDevice());
+            if (!output) p.setStandardOutputFile(QProcess::nullDevice());
+            p.start(script, QStringList{path} + command);
+            if (!p.waitForFinished(ms)) {
+                p.kill();
+                p.waitForFinished();
+                return -1;
+            }
+            if (output) *output = QString::fromUtf8(p.readAllStandardOutput());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        }
+        // Windows' display setting, as its control panel writes it. Newer Wine
+        // reads it when its server starts, as Windows at sign-in: the server
+        // starts anew with it.
+        bool setDpi(int dpi) const {
+            const bool set = run({"wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                                  "REG_DWORD", "/d", QString::number(dpi), "/f"}, 60000) == 0;
+            run({"wineserver", "-k"}, 10000);
+            run({"wineserver", "-w"}, 10000);
+            run({"wineserver", "-p"}, 10000);
+            return set;
+        }
+        const Session &shownOn;
+        QString path, script, error;
+        int scale = 1; // the dpi's
+    };
+    WineProgram(std::shared_ptr<Prefix> prefix, const QString &exe) : prefix_(std::move(prefix)), exe_(exe) {}
+
+    std::shared_ptr<Prefix> prefix_;
+    QString exe_;
 };
 
 } // namespace tarvo::testing
