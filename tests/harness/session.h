@@ -10,8 +10,10 @@
 //  - what is started there, a Launcher: the Linux program (NativeProgram,
 //    below), the Windows program under Wine on Xvfb (WineProgram:
 //    wineprogram.h), the page in the browser (Page: websession.h).
-// What a case needs that not every environment has, it asks for (can()), and
-// it is skipped where that is missing, saying why (whyNot()).
+// Each environment the game is played in is one of each, named in one table
+// (environments.h). What a case needs that not every environment has, it
+// asks for (can()), and it is skipped where that is missing, saying why
+// (whyNot()).
 #pragma once
 
 #include <QElapsedTimer>

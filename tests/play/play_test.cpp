@@ -3,27 +3,23 @@
 // and judged by what the window shows on screen. The same cases run under X11
 // (Xvfb), Wayland (sway), GNOME (mutter), for the Windows program under Wine
 // on Xvfb, and for the page in a browser: TARVO_SESSION=x11, wayland, gnome,
-// wine or web picks where the game is shown, which is started once for all
-// of them, and what is started there (Wine: TARVO_WINDOWS_EXE is the
-// program, TARVO_WINEPREFIX its prefix; web: TARVO_BROWSER the browser,
-// TARVO_WEB_PAGE the page). A case that needs what an environment cannot do
-// is skipped there, saying why. With TARVO_SCREENSHOTS=DIR, each case leaves
-// a picture of the whole screen there at its end.
+// wine or web picks the environment (harness/environments.h), whose display
+// is started once for all of them (Wine: TARVO_WINDOWS_EXE is the program,
+// TARVO_WINEPREFIX its prefix; web: TARVO_BROWSER the browser, TARVO_WEB_PAGE
+// the page). A case that needs what an environment cannot do is skipped
+// there, saying why. With TARVO_SCREENSHOTS=DIR, each case leaves a picture
+// of the whole screen there at its end.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 // Qt's network headers before X11's, whose macros (None) they cannot take.
-#include "websession.h"
+#include "environments.h"
 
-#include "gnomesession.h"
 #include "likeness.h"
 #include "pulse_server.h"
 #include "ready_at_twice.h"
 #include "sound/sound_ids.h"
-#include "wineprogram.h"
-#include "wlsession.h"
-#include "xsession.h"
 
 namespace tarvo::testing {
 namespace {
@@ -34,20 +30,14 @@ protected:
     static inline std::unique_ptr<Session> session;
     static inline std::unique_ptr<Launcher> launcher;
     static void SetUpTestSuite() {
-        const QByteArray kind = qgetenv("TARVO_SESSION");
-        if (kind == "wayland") session = std::make_unique<Sway>();
-        else if (kind == "gnome") session = std::make_unique<Mutter>();
-        else if (kind == "web") {
-            // The page in a browser.
-            auto browser = std::make_unique<WebSession>();
-            launcher = std::make_unique<Page>(*browser, qEnvironmentVariable("TARVO_WEB_PAGE"));
-            session = std::move(browser);
-        } else session = std::make_unique<Xvfb>();
-        // The Windows program under Wine on Xvfb, or the Linux program.
-        if (kind == "wine")
-            launcher = std::make_unique<WineProgram>(*session, qEnvironmentVariable("TARVO_WINDOWS_EXE"),
-                                                     qEnvironmentVariable("TARVO_WINEPREFIX"));
-        else if (!launcher) launcher = std::make_unique<NativeProgram>(TARVO_BINARY);
+        // x11 when unset; web is the page in the browser TARVO_BROWSER names.
+        QString name = qEnvironmentVariable("TARVO_SESSION", "x11");
+        if (name == "web") name = qEnvironmentVariable("TARVO_BROWSER", "chromium");
+        Environment e = EnvironmentNamed(name, {TARVO_BINARY, qEnvironmentVariable("TARVO_WINDOWS_EXE"),
+                                                qEnvironmentVariable("TARVO_WINEPREFIX"),
+                                                qEnvironmentVariable("TARVO_WEB_PAGE")});
+        session = std::move(e.session);
+        launcher = std::move(e.launcher);
     }
     static std::unique_ptr<Game> makeGame(QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) {
         return std::make_unique<Game>(*session, *launcher, env);
