@@ -15,12 +15,11 @@
 
 // Qt's network headers (the browser's WebDriver) before X11's macros.
 #include "static_server.h"
-#include "websession.h"
+#include "environments.h"
 
 #include "window/linux/pulse_player_linux.h"
 #include "window/linux/form1_linux.h"
 #include "pulse_server.h"
-#include "xsession.h"
 
 #include <pulse/simple.h>
 
@@ -118,30 +117,32 @@ void Failed(const QString &what, const QString &why) {
     Report(what, NAN, NAN, "", Judge::Alone, 0, "(could not be measured)", why);
 }
 
-// A program on Xvfb, driven by XTest.
+// A program on the harness's Xvfb, started by the harness's launcher and
+// driven by XTest; its window found by its title, and its pixels read
+// straight from the X server.
 class Program {
 public:
-    Program(Xvfb &x, const QStringList &command, const char *title,
+    Program(Xvfb &x, Launcher &launcher, const char *title,
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
-        : x_(x), title_(title) {
-        env.insert("DISPLAY", x.display());
-        env.insert("QT_QPA_PLATFORM", "xcb");
+        : x_(x), launcher_(launcher), title_(title) {
+        x.prepare(env);
         if (!env.contains("PULSE_SERVER")) env.insert("PULSE_SERVER", "unix:/nonexistent/tarvo-bench");
-        proc_.setProcessEnvironment(env);
         proc_.setStandardOutputFile(QProcess::nullDevice());
         proc_.setStandardErrorFile(QProcess::nullDevice());
         started_ = Clock::now();
-        proc_.start(command.first(), command.mid(1));
+        launcher.start(proc_, env);
     }
     ~Program() {
+        launcher_.stop();
         proc_.kill();
         proc_.waitForFinished(3000);
     }
-    // Waits until the window is mapped and shows its white ground: the first frame.
+    // Waits until the window is mapped and shows its white ground: the first
+    // frame, in ms from the start of its process.
     double waitFirstFrame() {
         const auto deadline = Clock::now() + std::chrono::seconds(20);
         while (Clock::now() < deadline) {
-            if (!win_ && proc_.state() != QProcess::NotRunning) win_ = find();
+            if (!win_ && proc_.state() != QProcess::NotRunning) win_ = x_.findWindow(title_);
             if (win_) {
                 XWindowAttributes a;
                 if (XGetWindowAttributes(x_.dpy(), win_, &a) && a.map_state == IsViewable) {
@@ -215,25 +216,8 @@ public:
     }
 
 private:
-    Window find() {
-        Window root = DefaultRootWindow(x_.dpy()), parent, *kids = nullptr;
-        unsigned n = 0;
-        Window found = 0;
-        if (XQueryTree(x_.dpy(), root, &root, &parent, &kids, &n))
-            for (unsigned i = 0; i < n && !found; ++i) {
-                char *name = nullptr;
-                XWindowAttributes a;
-                if (XFetchName(x_.dpy(), kids[i], &name) && name) {
-                    if (std::string(name) == title_ && XGetWindowAttributes(x_.dpy(), kids[i], &a) &&
-                        a.map_state == IsViewable)
-                        found = kids[i];
-                    XFree(name);
-                }
-            }
-        if (kids) XFree(kids);
-        return found;
-    }
     Xvfb &x_;
+    Launcher &launcher_;
     std::string title_;
     QProcess proc_;
     Clock::time_point started_;
@@ -242,8 +226,8 @@ private:
 
 // The game and its floor, as started on the machine (or under Wine).
 struct Pair {
-    QString where;           // "" natively, "Wine: " under Wine
-    QStringList game, bare;  // the commands that start them
+    QString where;          // "" natively, "Wine: " under Wine
+    Launcher &game, &bare;  // what starts them
 };
 
 // Starts, one after the other, interleaved: the median time to the first frame.
@@ -550,34 +534,26 @@ void SoundStart(SoundServer::Kind kind, int plays) {
 // The Windows program's rows, under Wine in a prefix of the bench's own:
 // Wine's figures, not Windows'.
 void WineRows(const QString &windows, bool quick) {
-    const QString prefix = QDir(windows).filePath("wine-bench"), script = QString(TARVO_HARNESS_DIR) + "/wine.sh";
-    const auto wine = [&](const QString &exe) { return QStringList{script, prefix, "wine", QDir(windows).filePath(exe)}; };
-    const auto run = [&](const QStringList &command, QString *output = nullptr) {
-        QProcess p;
-        p.start(script, QStringList{prefix} + command);
-        p.waitForFinished(600000);
-        if (output) *output = QString::fromUtf8(p.readAllStandardOutput());
-    };
-    QString version;
-    run({"wine", "--version"}, &version);
-    wineVersion = version.trimmed();
+    const QDir built(windows);
     // The prefix made, and one Wine server kept for every program started.
-    run({"wineboot"});
-    run({"wineserver", "-w"});
-    run({"wineserver", "-p"});
-    {
-        Xvfb x;
-        if (!x.dpy()) { Failed("Wine", "Xvfb did not start"); return; }
-        const Pair onWine{"Wine: ", wine("tarvo.exe"), wine("bench/bare_window_win32.exe")};
-        StartUp(x, onWine, quick ? 3 : 12);
-        Idle(x, onWine, quick ? 5 : 20, "wineserver64");
-        KeyToScreen(x, onWine, quick ? 10 : 40);
-        Countdown(x, onWine, quick ? 3 : 10);
-    }
+    Environment wine = EnvironmentNamed("wine", {.windowsExe = built.filePath("tarvo.exe"),
+                                                 .winePrefix = built.filePath("wine-bench")});
+    auto &x = dynamic_cast<Xvfb &>(*wine.session);
+    auto &game = dynamic_cast<WineProgram &>(*wine.launcher);
+    if (!x.ok() || !game.ok()) { Failed("Wine", x.ok() ? game.error() : x.error()); return; }
+    QString version;
+    game.run({"wine", "--version"}, 60000, &version);
+    wineVersion = version.trimmed();
+    const auto bare = game.another(built.filePath("bench/bare_window_win32.exe"));
+    const Pair onWine{"Wine: ", game, *bare};
+    StartUp(x, onWine, quick ? 3 : 12);
+    Idle(x, onWine, quick ? 5 : 20, "wineserver64");
+    KeyToScreen(x, onWine, quick ? 10 : 40);
+    Countdown(x, onWine, quick ? 3 : 10);
     // Timer1 timed on its own, beside its floor.
     QString drift;
     const int ticks = quick ? 100 : 300;
-    run({"wine", QDir(windows).filePath("bench/timer_drift_win32.exe"), QString::number(ticks)}, &drift);
+    game.run({"wine", built.filePath("bench/timer_drift_win32.exe"), QString::number(ticks)}, 600000, &drift);
     std::map<QString, std::pair<double, double>> worstAndEnd;
     for (const QString &line : drift.split('\n', Qt::SkipEmptyParts)) {
         const QStringList f = line.split(' ');
@@ -587,7 +563,6 @@ void WineRows(const QString &windows, bool quick) {
     else Report(QString("Wine: Timer1, worst of %1 ticks off its grid").arg(ticks), worstAndEnd["Timer1"].first,
                 worstAndEnd["floor"].first, "ms", Judge::Adds, 1.0, "adds < 1 ms",
                 QString("at the end %1 vs %2").arg(worstAndEnd["Timer1"].second, 0, 'f', 2).arg(worstAndEnd["floor"].second, 0, 'f', 2));
-    run({"wineserver", "-k"});
 }
 
 void Launches(WebSession &web, const QString &where, const QString &page, bool quick);
@@ -599,8 +574,8 @@ void Launches(WebSession &web, const QString &where, const QString &page, bool q
 // all of the browser uses while the page idles.
 void WebRows(const QString &page, const QString &engine, bool quick) {
     const QString where = engine + ": ";
-    qputenv("TARVO_BROWSER", engine.toLatin1());
-    WebSession web;
+    Environment browser = EnvironmentNamed(engine, {.page = page});
+    auto &web = dynamic_cast<WebSession &>(*browser.session);
     if (!web.ok()) { Failed(where + "the page", web.error()); return; }
     const QString floorPage = QString(TARVO_BENCH_DIR) + "/floor.html";
     // A point of the banner where Ready?, KILL, the FALL and the WIN banners all differ.
@@ -786,9 +761,11 @@ int main(int argc, char **argv) {
     for (int round = 1; round <= repeats; ++round) {
         std::printf("== repeat %d of %d\n", round, repeats);
         if (all) {
-            Xvfb x;
+            Environment x11 = EnvironmentNamed("x11", {.native = TARVO_BINARY});
+            auto &x = dynamic_cast<Xvfb &>(*x11.session);
             if (!x.dpy()) { std::fprintf(stderr, "Xvfb did not start\n"); return 1; }
-            const Pair native{"", {TARVO_BINARY}, {BARE_BINARY}};
+            const auto bare = x11.launcher->another(BARE_BINARY);
+            const Pair native{"", *x11.launcher, *bare};
             StartUp(x, native, quick ? 3 : 12);
             Memory(x, native);
             Idle(x, native, quick ? 5 : 20);
