@@ -10,20 +10,31 @@
 
 namespace tarvo::on_linux {
 
-// Opens the library `soname` and has `fill(table, find)` look up what
-// `Table` holds, `find(member, "symbol")` for each member. The table, or
-// nullptr where the library or any symbol is missing. The library stays
-// open for the program's life; the caller keeps the table (a static).
+// A table of a library's functions is written from an X-macro list of their
+// names: `struct Table { LIST(TARVO_LIBRARY_FUNCTION) };`, filled by
+// `OpenLibrary<Table>(soname, [](Table &table, auto find) {
+// LIST(TARVO_FIND_FUNCTION) })`.
+#define TARVO_LIBRARY_FUNCTION(name) decltype(&::name) name = nullptr;
+#define TARVO_FIND_FUNCTION(name) find(table.name, #name);
+
+// Opens the library `soname` the first time it is asked for and has
+// `fill(table, find)` look up what `Table` holds, `find(member, "symbol")`
+// for each member. The table, or nullptr where the library or any symbol is
+// missing. The library and the table stay for the program's life.
 template <typename Table, typename Fill>
-const Table *OpenLibrary(const char *soname, Table &table, Fill fill) {
-    void *library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-    if (!library) return nullptr;
-    bool all = true;
-    fill(table, [&](auto &member, const char *symbol) {
-        member = reinterpret_cast<std::remove_reference_t<decltype(member)>>(dlsym(library, symbol));
-        all = all && member != nullptr;
-    });
-    return all ? &table : nullptr;
+const Table *OpenLibrary(const char *soname, Fill fill) {
+    static Table table;
+    static const Table *const opened = [&]() -> const Table * {
+        void *library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+        if (!library) return nullptr;
+        bool all = true;
+        fill(table, [&](auto &member, const char *symbol) {
+            member = reinterpret_cast<std::remove_reference_t<decltype(member)>>(dlsym(library, symbol));
+            all = all && member != nullptr;
+        });
+        return all ? &table : nullptr;
+    }();
+    return opened;
 }
 
 } // namespace tarvo::on_linux

@@ -37,21 +37,13 @@ namespace {
     F(pa_usec_to_bytes)
 
 struct Pulse {
-#define TARVO_DECLARE(name) decltype(&::name) name = nullptr;
-    TARVO_PULSE_FUNCTIONS(TARVO_DECLARE)
-#undef TARVO_DECLARE
+    TARVO_PULSE_FUNCTIONS(TARVO_LIBRARY_FUNCTION)
 };
 
 // The library's functions, or nullptr where it cannot be had (the game then
-// plays on in silence). Opened once, and kept open for the program's life.
+// plays on in silence).
 const Pulse *OpenPulse() {
-    static Pulse pulse;
-    static const Pulse *const opened = OpenLibrary("libpulse.so.0", pulse, [](Pulse &p, auto find) {
-#define TARVO_LOAD(name) find(p.name, #name);
-        TARVO_PULSE_FUNCTIONS(TARVO_LOAD)
-#undef TARVO_LOAD
-    });
-    return opened;
+    return OpenLibrary<Pulse>("libpulse.so.0", [](Pulse &table, auto find) { TARVO_PULSE_FUNCTIONS(TARVO_FIND_FUNCTION) });
 }
 
 // Who is playing, for the desktop's volume mixer.

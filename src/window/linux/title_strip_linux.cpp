@@ -10,7 +10,6 @@
 
 #include <wayland-client.h>
 
-
 #include <cstring>
 
 namespace tarvo::on_linux {
@@ -25,23 +24,16 @@ namespace {
     F(wl_proxy_destroy) F(wl_proxy_get_version) F(wl_proxy_marshal_flags)
 
 struct Wayland {
-#define TARVO_DECLARE(name) decltype(&::name) name = nullptr;
-    TARVO_WAYLAND_FUNCTIONS(TARVO_DECLARE)
-#undef TARVO_DECLARE
+    TARVO_WAYLAND_FUNCTIONS(TARVO_LIBRARY_FUNCTION)
     const wl_interface *registryInterface = nullptr;
 };
 
-// The library's functions, or nullptr where it cannot be had. Opened once,
-// and kept open for the program's life.
+// The library's functions, or nullptr where it cannot be had.
 const Wayland *OpenWayland() {
-    static Wayland wayland;
-    static const Wayland *const opened = OpenLibrary("libwayland-client.so.0", wayland, [](Wayland &wl, auto find) {
-#define TARVO_LOAD(name) find(wl.name, #name);
-        TARVO_WAYLAND_FUNCTIONS(TARVO_LOAD)
-#undef TARVO_LOAD
-        find(wl.registryInterface, "wl_registry_interface");
+    return OpenLibrary<Wayland>("libwayland-client.so.0", [](Wayland &table, auto find) {
+        TARVO_WAYLAND_FUNCTIONS(TARVO_FIND_FUNCTION)
+        find(table.registryInterface, "wl_registry_interface");
     });
-    return opened;
 }
 
 } // namespace
