@@ -127,8 +127,7 @@ public:
         : x_(x), launcher_(launcher), title_(title) {
         x.prepare(env);
         if (!env.contains("PULSE_SERVER")) env.insert("PULSE_SERVER", "unix:/nonexistent/tarvo-bench");
-        proc_.setStandardOutputFile(QProcess::nullDevice());
-        proc_.setStandardErrorFile(QProcess::nullDevice());
+        proc_.setStandardOutputFile(QProcess::nullDevice()); // the launcher merges its errors into it
         started_ = Clock::now();
         launcher.start(proc_, env);
     }
@@ -617,7 +616,7 @@ void WebRows(const QString &page, const QString &engine, bool quick) {
     struct Figures { std::vector<double> frames, countdown, ticks; };
     const auto measure = [&](const QString &what, bool game) {
         Figures out;
-        Game shown(web, QProcessEnvironment::systemEnvironment(), what, {}, game ? 30000 : 0);
+        Game shown(web, std::make_unique<Page>(web, what, game ? 30000 : 0));
         if (game && !shown.ok()) return out;
         if (!game) QThread::msleep(1500);
         web.run(probe);
@@ -669,7 +668,7 @@ void WebRows(const QString &page, const QString &engine, bool quick) {
     // Idle: all of the browser's processes, the page idling, then the floor,
     // then a blank page.
     const auto idle = [&](const QString &what, int startMs) {
-        Game shown(web, QProcessEnvironment::systemEnvironment(), what, {}, startMs);
+        Game shown(web, std::make_unique<Page>(web, what, startMs));
         // The page lets its audio output go after half a minute without a
         // sound, a key or a tap: idle is what comes after that.
         std::this_thread::sleep_for(std::chrono::seconds(quick ? 3 : 33));
@@ -713,7 +712,7 @@ void Launches(WebSession &web, const QString &where, const QString &page, bool q
     std::map<QString, std::vector<double>> launched;
     const int visits = quick ? 2 : 5;
     for (int i = 0; i < (quick ? 1 : 3); ++i) {
-        Game shown(web, QProcessEnvironment::systemEnvironment(), url, {}, 30000);
+        Game shown(web, std::make_unique<Page>(web, url));
         if (const double t = firstFrame(10000); t >= 0) uncached.push_back(t);
         if (i < (quick ? 0 : 2)) continue;
         for (int k = 0; k < 200 && !web.run("return !!navigator.serviceWorker.controller").toBool(); ++k) QThread::msleep(50);

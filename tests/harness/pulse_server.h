@@ -16,29 +16,15 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QThread>
-#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <sys/prctl.h>
-#include <sys/types.h>
 #include <thread>
 #include <vector>
 
+#include "process.h"
+
 namespace tarvo::testing {
-
-// A child process that is killed when the test process ends, however it ends.
-inline void StartChild(QProcess &p, const QString &program, const QStringList &args) {
-    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    p.start(program, args);
-}
-
-// Signals a child while it runs. Once it has ended, or if it never started,
-// QProcess gives its id as 0, and kill(0, ...) would signal the whole process
-// group: the test itself, ctest and whatever started them.
-inline void SignalChild(const QProcess &p, int sig) {
-    if (p.state() != QProcess::NotRunning && p.processId() > 0) ::kill(pid_t(p.processId()), sig);
-}
 
 class SoundServer {
 public:
@@ -197,12 +183,10 @@ public:
 
     // pactl's exit code (-1 when it did not finish), and what it printed.
     int pactl(const QStringList &args, QString *output = nullptr) const {
-        QProcess p;
-        p.setProcessEnvironment(clientEnv());
-        StartChild(p, "pactl", args);
-        if (!p.waitForFinished(5000)) { p.kill(); p.waitForFinished(); return -1; }
-        if (output) *output = QString::fromUtf8(p.readAllStandardOutput());
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        QByteArray out;
+        const int code = Run("pactl", args, clientEnv(), 5000, &out);
+        if (output) *output = QString::fromUtf8(out);
+        return code;
     }
 
     // For the test's own tools (pactl, parec, pacat).

@@ -85,9 +85,6 @@ public:
     // for it says.
     virtual QString whyNot(Ability a) const = 0;
     bool can(Ability a) const { return whyNot(a).isEmpty(); }
-    // What a program's path given to this session starts (Game's shorthand):
-    // that program, after `prefix` if any; a browser opens the page there.
-    virtual std::unique_ptr<Launcher> launcherFor(const QString &program, const QStringList &prefix);
 
 protected:
     // What the sessions that are no browser answer for a page's abilities
@@ -143,10 +140,6 @@ private:
     int startMs_;
 };
 
-inline std::unique_ptr<Launcher> Session::launcherFor(const QString &program, const QStringList &prefix) {
-    return std::make_unique<NativeProgram>(program, prefix);
-}
-
 // Under emulation (qemu-user runs the game, the compositor and its software
 // renderer) a frame can reach the screen a second or more later than on a
 // machine of its own: with GNOME's mutter under qemu-aarch64, KILL showed
@@ -189,13 +182,14 @@ public:
         : s_(s), launcher_(launcher) {
         start(std::move(env), launcher.startMs());
     }
-    // `program` (after `prefix`, if any) on `s`: the Linux game unless told
-    // otherwise; in a browser, the page at that path.
-    explicit Game(Session &s, QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
-                  const QString &program = TARVO_BINARY, const QStringList &prefix = {}, int startMs = 20000)
-        : s_(s), owned_(s.launcherFor(program, prefix)), launcher_(*owned_) {
-        start(std::move(env), startMs);
+    Game(Session &s, std::unique_ptr<Launcher> launcher, QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+        : s_(s), owned_(std::move(launcher)), launcher_(*owned_) {
+        start(std::move(env), launcher_.startMs());
     }
+    // The Linux game on `s`, after `prefix` (strace, valgrind) if any.
+    explicit Game(Session &s, QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+                  const QStringList &prefix = {}, int startMs = 20000)
+        : Game(s, std::make_unique<NativeProgram>(TARVO_BINARY, prefix, startMs), std::move(env)) {}
     ~Game() {
         launcher_.stop();
         if (proc_.state() != QProcess::NotRunning) {
@@ -256,7 +250,7 @@ private:
     }
 
     Session &s_;
-    std::unique_ptr<Launcher> owned_; // what the shorthand's path starts
+    std::unique_ptr<Launcher> owned_; // the launcher, where the game was given it
     Launcher &launcher_;
     QProcess proc_;
     int top_ = -1;

@@ -125,8 +125,6 @@ public:
     void quit() {
         if (driver_) driver_->stop();
     }
-    // A path given to the browser is a page.
-    std::unique_ptr<Launcher> launcherFor(const QString &page, const QStringList &) override;
     // Each key goes down in order and comes up in reverse order.
     void key(const QString &keys) override {
         QJsonArray down, up;
@@ -205,13 +203,9 @@ public:
             return;
         }
         if (hide) {
-            QProcess search;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            prepare(env);
-            search.setProcessEnvironment(env);
-            search.start("xdotool", {"search", "--onlyvisible", "--class", "MiniBrowser"});
-            search.waitForFinished(10000);
-            hidden_ = QString::fromLatin1(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            QByteArray found;
+            x_->xdotool({"search", "--onlyvisible", "--class", "MiniBrowser"}, &found);
+            hidden_ = QString::fromLatin1(found).split('\n', Qt::SkipEmptyParts);
         }
         for (const QString &w : hidden_) x_->xdotool({hide ? "windowunmap" : "windowmap", "--sync", w});
     }
@@ -265,9 +259,5 @@ private:
     QString page_;
     int startMs_;
 };
-
-inline std::unique_ptr<Launcher> WebSession::launcherFor(const QString &page, const QStringList &) {
-    return std::make_unique<Page>(*this, page);
-}
 
 } // namespace tarvo::testing

@@ -8,6 +8,7 @@
 // 192, following the session's scale.
 #pragma once
 
+#include "process.h"
 #include "session.h"
 
 #include <memory>
@@ -72,20 +73,12 @@ private:
         }
         ~Prefix() { run({"wineserver", "-k"}, 10000); }
         int run(const QStringList &command, int ms, QString *output = nullptr) const {
-            QProcess p;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             shownOn.prepare(env);
-            p.setProcessEnvironment(env);
-            p.setStandardErrorFile(QProcess::nullDevice());
-            if (!output) p.setStandardOutputFile(QProcess::nullDevice());
-            p.start(script, QStringList{path} + command);
-            if (!p.waitForFinished(ms)) {
-                p.kill();
-                p.waitForFinished();
-                return -1;
-            }
-            if (output) *output = QString::fromUtf8(p.readAllStandardOutput());
-            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+            QByteArray out;
+            const int code = Run(script, QStringList{path} + command, env, ms, output ? &out : nullptr);
+            if (output) *output = QString::fromUtf8(out);
+            return code;
         }
         // Windows' display setting, as its control panel writes it. Newer Wine
         // reads it when its server starts, as Windows at sign-in: the server

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "wlsession.h"
 
+#include "process.h"
+
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 #include <QDir>
@@ -156,13 +158,11 @@ Sway::~Sway() {
 }
 
 QByteArray Sway::swaymsg(const QStringList &args) const {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("SWAYSOCK", ipc_);
-    p.setProcessEnvironment(env);
-    p.start("swaymsg", args);
-    p.waitForFinished(10000);
-    return p.readAllStandardOutput();
+    QByteArray out;
+    Run("swaymsg", args, env, 10000, &out);
+    return out;
 }
 
 void Sway::key(const QString &keys) {
@@ -195,13 +195,12 @@ QImage Sway::grab(const QString &title) {
 }
 
 QImage Sway::grim(const QString &geometry) const {
-    QProcess grim;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("WAYLAND_DISPLAY", socket_);
-    grim.setProcessEnvironment(env);
-    grim.start("grim", (geometry.isEmpty() ? QStringList() : QStringList{"-g", geometry}) + QStringList{"-t", "ppm", "-"});
-    if (!grim.waitForFinished(10000) || grim.exitCode() != 0) return {};
-    return QImage::fromData(grim.readAllStandardOutput(), "PPM").convertToFormat(QImage::Format_RGB32);
+    QByteArray ppm;
+    const QStringList args = (geometry.isEmpty() ? QStringList() : QStringList{"-g", geometry}) + QStringList{"-t", "ppm", "-"};
+    if (Run("grim", args, env, 10000, &ppm) != 0) return {};
+    return QImage::fromData(ppm, "PPM").convertToFormat(QImage::Format_RGB32);
 }
 
 QString Sway::whyNot(Ability a) const {

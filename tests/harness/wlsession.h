@@ -32,7 +32,6 @@ public:
 
     // swaymsg with these arguments; its output.
     QByteArray swaymsg(const QStringList &args) const;
-    const QString &socket() const { return socket_; }
 
 private:
     struct Keyboard;

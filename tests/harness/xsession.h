@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "process.h"
 #include "session.h"
 
 namespace tarvo::testing {
@@ -100,14 +101,11 @@ public:
                                 : NoBrowser(a);
     }
 
-    int xdotool(const QStringList &args) const {
-        QProcess p;
+    // xdotool's exit code; what it printed goes to `output`, if given.
+    int xdotool(const QStringList &args, QByteArray *output = nullptr) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         prepare(env);
-        p.setProcessEnvironment(env);
-        p.start("xdotool", args);
-        p.waitForFinished(10000);
-        return p.exitCode();
+        return Run("xdotool", args, env, 10000, output);
     }
     // A key by its keycode straight through XTest (62 is right Shift).
     void keycode(unsigned code, bool press = true, bool release = true) {

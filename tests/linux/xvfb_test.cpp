@@ -139,7 +139,7 @@ TEST(Faults, ABoutWritesNoFileAndOpensNoNetworkConnection) {
     env.insert("PULSE_SERVER", pulse.address());
     const QString trace = logs.filePath("trace");
     {
-        Game game(x, env, TARVO_BINARY,
+        Game game(x, env,
                   {"strace", "-f", "-qq", "-e", "trace=openat,creat,socket,connect", "-o", trace});
         ASSERT_TRUE(game.ok()) << game.output().toStdString();
         ASSERT_TRUE(PlayOneBout(game));

@@ -89,7 +89,7 @@ TEST(Soak, TenBoutsUnderMemcheckLoseNoMemoryOfOurs) {
     {
         // Full source paths in the stacks tell the game's code from the rest;
         // the suppressions drop what the toolkit itself never frees.
-        Game game(x, QProcessEnvironment::systemEnvironment(), TARVO_BINARY,
+        Game game(x, QProcessEnvironment::systemEnvironment(),
                   // The session-bus library may fork a child that fails to
                   // start its helper and ends at once: its copy of the game's
                   // memory is no leak of the game's.

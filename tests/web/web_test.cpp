@@ -36,7 +36,7 @@ protected:
     std::unique_ptr<Game> game;
     void open(const QString &page = TARVO_BINARY, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment()) {
         game.reset();
-        game = std::make_unique<Game>(web, env, page, QStringList{}, 30000);
+        game = std::make_unique<Game>(web, std::make_unique<Page>(web, page), env);
         ASSERT_TRUE(game->ok()) << "no page with the two figures at start-up";
     }
     void SetUp() override { ASSERT_TRUE(web.ok()) << web.error().toStdString(); }
