@@ -58,7 +58,9 @@ inline std::pair<double, long> bestMatch(const Bytes &rec, long from, long to, c
 // one piece, the sound would no longer line up with itself after the gap.
 // The recording's pieces of near silence (such a gap, or a quiet moment of
 // the sound) tell one sound from another by nothing: they are left out, and
-// up to half a second of them is looked past.
+// up to half a second of them is looked past. Where a piece does not follow
+// on, the sound may also have begun again (played once more, it cuts off
+// itself), and the next piece is looked for from its start on.
 inline double heardLikeness(const Bytes &rec, long from, long to, const Bytes &wav, size_t count, long heardFrom) {
     constexpr long kPiece = 441, kDrift = 2205, kGaps = 11025;
     const auto w = ParseWavImage(wav.data(), wav.size());
@@ -90,7 +92,8 @@ inline double heardLikeness(const Bytes &rec, long from, long to, const Bytes &w
         if (best.first > 0.5) { // the next piece follows on, but for a gap
             lo = best.second + kPiece - kDrift;
             hi = best.second + kPiece + kDrift;
-        } else { // the sound went on, or stood still while nothing came
+        } else { // the sound went on, stood still while nothing came, or began anew
+            lo = 0; // a new play of the same sound cuts off the one playing
             hi += kPiece;
         }
     }
